@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QIcon>
+#include <QString>
+#include <QSystemTrayIcon>
+#include <functional>
+#include <optional>
+
+class QWidget;
+
+namespace Module1 {
+
+// The notification-area icon record, filled once at load and used to add and remove it.
+struct NotifyIconData {
+  QWidget* window = nullptr;
+  QIcon icon;
+  QString tip;
+  std::function<void(QSystemTrayIcon::ActivationReason)> callback;
+  QSystemTrayIcon* shown = nullptr;  // the live icon while added
+  int added = 0;                     // how many times added / removed (tests read these)
+  int removed = 0;
+};
+extern NotifyIconData tpicon;
+
+// Adds the icon described by tpicon; its clicks go to tpicon.callback.
+void addIcon();
+// Removes it; does nothing when it is not there.
+void deleteIcon();
+
+// Whether the desktop has a notification area. Test seam: setTrayAvailable(true/false)
+// overrides the answer, std::nullopt asks the platform again.
+bool trayAvailable();
+void setTrayAvailable(std::optional<bool> available);
+
+}  // namespace Module1

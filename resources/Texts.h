@@ -1,0 +1,77 @@
+#pragma once
+
+// Every text the user sees, in one place. UTF-8; the GUI turns them into QString with
+// QString::fromUtf8. "%1", "%2" are filled in by the code that shows the text.
+namespace texts {
+
+// Application title: caption of informational boxes and of the error report.
+inline constexpr char kAppTitle[] = "Kelvarn";
+// Caption of every yes/no question.
+inline constexpr char kQuestionCaption[] = "提示：";
+inline constexpr char kOk[] = "确定";
+inline constexpr char kYes[] = "是";
+inline constexpr char kNo[] = "否";
+
+// Main window: captions and title ("Kelvarn" + "V" + version).
+inline constexpr char kProductName[] = "Kelvarn";
+inline constexpr char kVersionMark[] = "V";
+inline constexpr char kCmdTj[] = "添加记录";
+inline constexpr char kCmdXg[] = "修改当前记录";
+inline constexpr char kCmdSc[] = "删除当前记录";
+inline constexpr char kCmdHelp[] = "用户手册";
+inline constexpr char kCmdAbout[] = "关于";
+inline constexpr char kCmdTp[] = "隐藏到托盘";
+
+// Summary label: heading, CR LF, value, ...
+inline constexpr char kLabCurrent[] = "当前账号：";
+inline constexpr char kLabCreated[] = "创建时间：";
+inline constexpr char kLabModified[] = "最后修改：";
+inline constexpr char kCrLf[] = "\r\n";
+
+// Status bar: credit, clock ("yyyy年MM月dd日 HH时mm分ss秒" in Qt's format letters), thanks.
+inline constexpr char kStatusCredit[] = "本程序由Brondel工作室-站长倾情开发";
+inline constexpr char kStatusNow[] = "★现在是：";
+inline constexpr char kClockFormat[] = "yyyy年MM月dd日 HH时mm分ss秒";
+inline constexpr char kStatusThanks[] = "   感谢使用(^_^)";
+
+// Main window messages.
+inline constexpr char kRightClickBlocked[] = "右键已被禁止,复制请用Ctrl+C";
+inline constexpr char kSelectToModify[] = "请选择要【修改】的账号！";
+inline constexpr char kSelectToDelete[] = "请选择要【删除】的账号！";
+inline constexpr char kConfirmDelete[] = "确定要删除这个账号？";
+
+// Editor window.
+inline constexpr char kEditorCaption[] = "Form1";
+inline constexpr char kCmdFh[] = "返  回";
+inline constexpr char kEditorCmdTj[] = "添  加";
+inline constexpr char kEditorCmdXg[] = "修  改";
+inline constexpr char kLabel1[] = "输入账号类型：";
+inline constexpr char kLabel2[] = "输入账号名称：";
+inline constexpr char kIncompleteAdd[] = "请输入完整信息！";
+inline constexpr char kConfirmAdd[] = "确定添加该条信息？";
+inline constexpr char kIncompleteModify[] = "【账号类型、名称、内容】都不能为空！";
+inline constexpr char kNothingChanged[] = "若不需修改请点击返回！";
+inline constexpr char kConfirmModify[] = "确定修改该条信息？";
+// The account being modified was removed meanwhile (for example by a second instance).
+inline constexpr char kAccountGone[] = "该账号已不存在（可能已被删除），未作修改。";
+
+// Standard error report: number, description.
+inline constexpr char kErrorReport[] = "实时错误 '%1':\n\n%2";
+
+// Store errors: %1 is the file's path.
+inline constexpr char kStoreMissing[] = "找不到数据库文件“%1”。";
+inline constexpr char kStoreNotDatabase[] = "文件“%1”不是 Kelvarn 的数据库文件。";
+inline constexpr char kStoreIsAccess[] =
+    "文件“%1”是旧版 Windows 程序的 Access 数据库，Kelvarn 不能直接打开。"
+    "请先导入：kelvarn-store import 旧文件.mdb 新文件";
+inline constexpr char kStoreNoTable[] = "数据库文件“%1”中没有表“账号集合”。";
+// %2 is the missing field.
+inline constexpr char kStoreNoField[] = "数据库文件“%1”的表“账号集合”缺少字段“%2”。";
+// %2 is SQLite's own message.
+inline constexpr char kStoreFailed[] = "数据库文件“%1”出错：%2";
+inline constexpr char kStoreBadStatement[] = "不支持的语句：%1";
+inline constexpr char kStoreUnknownField[] = "记录集中没有字段“%1”。";
+inline constexpr char kStoreNoCurrentRow[] = "没有当前记录。";
+inline constexpr char kStoreClosed[] = "记录集未打开。";
+
+}  // namespace texts

@@ -1,0 +1,5 @@
+#include "icon.h"
+
+QIcon programIcon() {
+  return QIcon(QStringLiteral(":/kelvarn.png"));
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace store {
+
+// The one error type of the store. Nothing in the windows catches it: the application's
+// event dispatch reports it with the standard error box and ends the program.
+class StoreError : public std::runtime_error {
+ public:
+  StoreError(long number, std::string description);
+  long number() const { return number_; }
+  const std::string& description() const { return description_; }
+
+ private:
+  long number_;
+  std::string description_;
+};
+
+// Error numbers, after the Jet/ADO numbers of the same meaning. SQLite failures carry
+// SQLite's extended result code instead.
+namespace errnum {
+inline constexpr long kBadStatement = 3001;  // statement text not one of the three
+inline constexpr long kNoCurrentRow = 3021;  // before the first or after the last row
+inline constexpr long kFileMissing = 3024;
+inline constexpr long kUnknownField = 3265;
+inline constexpr long kNoTable = 3078;
+inline constexpr long kNotDatabase = 3343;  // also an Access file
+inline constexpr long kClosed = 3704;       // operation on a closed record set
+}  // namespace errnum
+
+// Fills "%1" and "%2" of a text template.
+std::string fillText(std::string_view templ, std::string_view arg1, std::string_view arg2 = {});
+
+}  // namespace store

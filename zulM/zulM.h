@@ -1,0 +1,116 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QSystemTrayIcon>
+#include <QWidget>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "Connection.h"
+#include "Recordset.h"
+
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+class QStatusBar;
+class QTimer;
+class QTreeView;
+class AccountTree;
+class zulTjXg;
+
+// A node of the account tree as handlers and tests see it.
+struct NodeInfo {
+  QString key;        // "y1", "y2", ... for types; "c" + store position for accounts
+  QString text;       // the type, or the account name
+  QString parentKey;  // empty for type nodes
+  int children = 0;
+  store::RowId rowId = 0;  // the account's row; 0 for type nodes
+};
+
+// The main window: account tree, record view, summary label, clock, tray icon and links.
+// Constructing it runs Form_Load; store errors escape to the caller.
+class zulM : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit zulM(QString storePath, QWidget* parent = nullptr);
+  ~zulM() override;
+
+  const QString& storePath() const { return storePath_; }
+
+  // The tree through a small interface: every node in the order added, the selected node,
+  // and selecting a node by key.
+  std::vector<NodeInfo> treeNodes() const;
+  std::optional<NodeInfo> selectedNode() const;
+  void selectNode(const QString& key);
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  friend class zulTjXg;
+  friend class ZulMTest;
+
+  // Layout (zulM_layout.cpp)
+  void setupControls();
+
+  // Start-up and shutdown (zulM.cpp)
+  void Form_Load();
+  void Form_QueryUnload();
+  void Form_Unload();
+
+  // Tree and record view (zulM_tree.cpp, zulM_record.cpp)
+  void sxnode();
+  void an();
+  void dqjl();
+  void sy1();
+  void tvwXs_DblClick();
+  void txtXs_MouseDown(Qt::MouseButton button);
+  bool txtXs_KeyDown(int keyCode, Qt::KeyboardModifiers shift);
+
+  // Editor openers (zulM_editor.cpp)
+  void cmdTj_Click();
+  void cmdXg_Click();
+  zulTjXg& editor();  // created and loaded the first time it is shown
+
+  // Delete (zulM_delete.cpp), clock (zulM_clock.cpp), tray (zulM_tray.cpp), links
+  // (zulM_links.cpp)
+  void cmdSc_Click();
+  void Timer1_Timer();
+  void tpicon_Activated(QSystemTrayIcon::ActivationReason reason);
+  void cmdTp_Click();
+  void cmdAbout_Click();
+  void cmdHelp_Click();
+
+  QString storePath_;
+
+  // Controls, named as on the form.
+  QTreeView* tvwXs = nullptr;
+  AccountTree* tree = nullptr;  // tvwXs's nodes
+  QPlainTextEdit* txtXs = nullptr;
+  QPushButton* cmdTj = nullptr;
+  QPushButton* cmdXg = nullptr;
+  QPushButton* cmdSc = nullptr;
+  QPushButton* cmdHelp = nullptr;
+  QPushButton* cmdAbout = nullptr;
+  QPushButton* cmdTp = nullptr;
+  QLabel* labSjxs = nullptr;
+  QStatusBar* StatusBar1 = nullptr;
+  QTimer* Timer1 = nullptr;
+
+  store::Connection cn;
+  std::unique_ptr<store::Recordset> rs;
+
+  // The account last read by dqjl; current while txtXs holds text.
+  QString strMc, strLx, strNr;
+  store::Value cjsj, zhxg;
+  store::RowId shownRowId = 0;  // the row whose content txtXs shows
+
+  bool blnEmpty = false;
+  QStringList arrLx;  // distinct non-empty types, in order of first appearance
+
+  std::unique_ptr<zulTjXg> editorWindow;
+};

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+#include <memory>
+#include <optional>
+
+#include "Connection.h"
+#include "Recordset.h"
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class zulM;
+
+// The editor: one borderless window for adding and modifying accounts. One instance per
+// run, created by the main window the first time it is shown; afterwards only hidden and
+// shown. The main window's openers fill it (zulM_editor.cpp).
+class zulTjXg : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit zulTjXg(zulM& main);
+  ~zulTjXg() override;
+
+  // Makes the editor visible, running Form_Load the first time.
+  void showEditor();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  friend class zulM;
+  friend class ZulTjXgTest;
+
+  void setupControls();  // zulTjXg_layout.cpp
+  void Form_Load();
+  void dqjl();
+  void lxsx();
+  void cmdFh_Click();
+  void cmdTj_Click();  // zulTjXg_add.cpp
+  void cmdXg_Click();  // zulTjXg_modify.cpp
+  bool txtNr_KeyDown(int keyCode, Qt::KeyboardModifiers shift);
+
+  zulM& main_;
+  bool loaded_ = false;
+
+  QPushButton* cmdFh = nullptr;
+  QPushButton* cmdTj = nullptr;
+  QPushButton* cmdXg = nullptr;
+  QLabel* Label1 = nullptr;
+  QLabel* Label2 = nullptr;
+  QComboBox* cmbLx = nullptr;
+  QLineEdit* txtMc = nullptr;
+  QPlainTextEdit* txtNr = nullptr;
+
+  store::Connection cn;
+  std::unique_ptr<store::Recordset> rs;
+
+  QString strMc, strLx, strNr;   // the row found for modification, as stored
+  std::optional<QString> varLx;  // type of the last add that passed validation
+  store::RowId targetRowId = 0;  // the account this opening modifies
+};
