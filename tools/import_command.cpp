@@ -1,1 +1,112 @@
-// To be written.
+#include <sqlite3.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Connection.h"
+#include "Statements.h"
+#include "StoreError.h"
+#include "StoreFile.h"
+#include "Texts.h"
+#include "commands.h"
+#include "mdb_error.h"
+#include "mdb_reader.h"
+
+namespace {
+
+// The windows count rows in 16-bit signed integers.
+
+void say(const std::string& text) {
+  std::fprintf(stderr, "%s\n", text.c_str());
+}
+
+// Rolls back unless committed, so a failure anywhere leaves the file as it was.
+class Transaction {
+ public:
+  explicit Transaction(store::Connection& cn) : cn_(cn) { exec("BEGIN IMMEDIATE"); }
+  ~Transaction() {
+    if (!sqlite3_get_autocommit(cn_.handle()))
+      sqlite3_exec(cn_.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+  }
+  Transaction(const Transaction&) = delete;
+  Transaction& operator=(const Transaction&) = delete;
+  void commit() { exec("COMMIT"); }
+
+ private:
+  void exec(const char* sql) {
+    cn_.check(sqlite3_exec(cn_.handle(), sql, nullptr, nullptr, nullptr));
+  }
+  store::Connection& cn_;
+};
+
+using Statement = std::unique_ptr<sqlite3_stmt, decltype(&sqlite3_finalize)>;
+
+Statement prepare(store::Connection& cn, const std::string& sql) {
+  sqlite3_stmt* statement = nullptr;
+  cn.check(sqlite3_prepare_v2(cn.handle(), sql.c_str(), -1, &statement, nullptr));
+  return {statement, &sqlite3_finalize};
+}
+
+std::string insertStatement() {
+  std::string sql = std::string("INSERT INTO ") + store::kTableName + "(";
+  for (const char* field : store::kFields) sql += std::string(field) + ",";
+  sql.back() = ')';
+  return sql + " VALUES(?,?,?,?,?)";
+}
+
+void insertAll(const std::string& target, const std::vector<legacy::Account>& accounts) {
+  store::Connection cn;
+  cn.Open(target);
+  Transaction transaction(cn);
+  Statement insert = prepare(cn, insertStatement());
+  for (const legacy::Account& account : accounts) {
+    for (std::size_t i = 0; i < account.size(); ++i)
+      cn.check(sqlite3_bind_text64(insert.get(), static_cast<int>(i) + 1, account[i].data(),
+                                   account[i].size(), SQLITE_STATIC, SQLITE_UTF8));
+    cn.check(sqlite3_step(insert.get()));
+    cn.check(sqlite3_reset(insert.get()));
+  }
+  transaction.commit();
+}
+
+void removeStore(const std::string& path) {
+  for (const char* suffix : {"", "-journal", "-wal", "-shm"}) std::remove((path + suffix).c_str());
+}
+
+// Creates the store when absent (and removes it again if the rows cannot go in).
+void appendAccounts(const std::string& target, const std::vector<legacy::Account>& accounts) {
+  if (store::fileKind(target) != store::FileKind::Missing) return insertAll(target, accounts);
+  store::createStore(target);
+  try {
+    insertAll(target, accounts);
+  } catch (...) {
+    removeStore(target);
+    throw;
+  }
+}
+
+}  // namespace
+
+int runImport(int argc, char** argv) {
+  if (argc != 2) {
+    say(texts::kImportUsage);
+    return 2;
+  }
+  const std::string source = argv[0];
+  const std::string target = argv[1];
+  try {
+    // Everything is read before the store is touched.
+    const std::vector<legacy::Account> accounts = legacy::readAccounts(source);
+    appendAccounts(target, accounts);
+    say(store::fillText(texts::kImportDone, std::to_string(accounts.size()), target));
+    return 0;
+  } catch (const legacy::ImportError& error) {
+    say(error.what());
+  } catch (const store::StoreError& error) {
+    say(error.description());
+  }
+  say(store::fillText(texts::kImportAborted, target));
+  return 1;
+}

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+// Field encodings of `kelvarn-store export`. Text that is not valid UTF-8 has each bad
+// byte replaced by U+FFFD, so the output is always UTF-8.
+namespace exporting {
+
+using Field = std::optional<std::string>;
+
+// RFC 4180: quoted when it holds a quote, comma, CR or LF, quotes doubled. A null field is
+// left empty and an empty text is written "", so the two stay apart for readers that care.
+std::string csvField(const Field& field);
+
+// A JSON string (or null), control characters escaped, other characters as they are.
+std::string jsonValue(const Field& field);
+
+std::string validUtf8(std::string_view text);
+
+}  // namespace exporting
