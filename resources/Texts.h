@@ -74,4 +74,32 @@ inline constexpr char kStoreUnknownField[] = "记录集中没有字段“%1”�
 inline constexpr char kStoreNoCurrentRow[] = "没有当前记录。";
 inline constexpr char kStoreClosed[] = "记录集未打开。";
 
+// kelvarn-store import: %1 is the Access file's path unless said otherwise.
+inline constexpr char kImportUsage[] = "用法：kelvarn-store import 旧文件.mdb 账号库";
+inline constexpr char kImportMissing[] = "找不到文件“%1”。";
+inline constexpr char kImportUnreadable[] = "无法读取文件“%1”。";
+inline constexpr char kImportNotAccess[] = "文件“%1”不是 Access 数据库文件。";
+// %2 is the version number found in the file's header.
+inline constexpr char kImportUnknownVersion[] = "文件“%1”的 Access 版本（%2）无法识别。";
+inline constexpr char kImportDamaged[] = "Access 文件“%1”已损坏或不完整，无法读取。";
+inline constexpr char kImportNoTable[] = "Access 文件“%1”中没有表“账号集合”。";
+// %2 is the field.
+inline constexpr char kImportNoField[] = "Access 文件“%1”的表“账号集合”缺少字段“%2”。";
+inline constexpr char kImportFieldType[] = "Access 文件“%1”中字段“%2”的类型不是文本、备注或日期/时间。";
+// %1 is the number of accounts the store would hold.
+inline constexpr char kImportAborted[] = "导入未完成，账号库“%1”没有任何改动。";
+// %1 is the number of accounts, %2 the store's path.
+inline constexpr char kImportDone[] = "已导入 %1 个账号到“%2”。";
+
+// kelvarn-store export.
+inline constexpr char kExportUsage[] = "用法：kelvarn-store export 账号库 [--format csv|json]";
+inline constexpr char kExportBadFormat[] = "不支持的导出格式“%1”，请用 csv 或 json。";
+inline constexpr char kExportWriteFailed[] = "无法写出导出的数据。";
+
+// Creating a store (kelvarn-store init): %1 is the file's path, %2 the system's reason.
+inline constexpr char kStoreExists[] = "文件“%1”已存在，不会覆盖。";
+inline constexpr char kStoreCannotCreate[] = "无法创建数据库文件“%1”：%2";
+inline constexpr char kInitUsage[] = "用法：kelvarn-store init 账号库";
+inline constexpr char kInitDone[] = "已新建空的账号库“%1”。";
+
 }  // namespace texts

@@ -1,1 +1,107 @@
-// To be written.
+#include "Connection.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "Statements.h"
+#include "StoreError.h"
+#include "StoreFile.h"
+#include "Texts.h"
+
+namespace store {
+namespace {
+
+// A second instance writing at the same moment waits this long before it is an error.
+constexpr int kBusyTimeoutMs = 5000;
+
+// secure_delete: a deleted or overwritten account leaves no text behind in the file.
+// synchronous FULL: an Update or Delete is on disk when it returns.
+constexpr char kSettings[] = "PRAGMA secure_delete=ON; PRAGMA synchronous=FULL;";
+
+// The first column of every row of a fixed query (no user text ever reaches it).
+std::vector<std::string> firstColumn(const Connection& cn, const char* sql) {
+  std::vector<std::string> out;
+  auto collect = [](void* target, int, char** values, char**) {
+    static_cast<std::vector<std::string>*>(target)->emplace_back(values[0] ? values[0] : "");
+    return 0;
+  };
+  cn.check(sqlite3_exec(cn.handle(), sql, collect, &out, nullptr));
+  return out;
+}
+
+// The store file may come from anywhere: its schema gets no say over what SQL can do.
+void harden(sqlite3* db) {
+  sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+  sqlite3_db_config(db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
+}
+
+// Reads only: until this passes, nothing may be written to a file that may not be ours.
+void requireAccountTable(const Connection& cn) {
+  std::vector<std::string> tables;
+  try {
+    tables =
+        firstColumn(cn, "SELECT name FROM sqlite_master WHERE type='table' AND name='账号集合'");
+  } catch (const StoreError& error) {
+    if ((error.number() & 0xff) != SQLITE_NOTADB) throw;
+    throw StoreError(errnum::kNotDatabase, fillText(texts::kStoreNotDatabase, cn.path()));
+  }
+  if (tables.empty()) throw StoreError(errnum::kNoTable, fillText(texts::kStoreNoTable, cn.path()));
+  const auto fields = firstColumn(cn, "SELECT name FROM pragma_table_info('账号集合')");
+  for (const char* field : kFields) {
+    if (std::find(fields.begin(), fields.end(), field) == fields.end())
+      throw StoreError(errnum::kUnknownField, fillText(texts::kStoreNoField, cn.path(), field));
+  }
+  firstColumn(cn, "SELECT rowid FROM 账号集合 LIMIT 0");  // rows are addressed by rowid
+}
+
+// WAL would keep copies of changed pages, deleted text included, in a -wal file.
+void useRollbackJournal(const Connection& cn) {
+  const auto mode = firstColumn(cn, "PRAGMA journal_mode=DELETE");
+  if (mode.empty() || mode.front() != "delete")
+    throw StoreError(SQLITE_ERROR,
+                     fillText(texts::kStoreFailed, cn.path(),
+                              "journal_mode " + (mode.empty() ? std::string() : mode.front())));
+}
+
+}  // namespace
+
+Connection::~Connection() {
+  sqlite3_close_v2(db_);
+}
+
+void Connection::Open(const std::string& path) {
+  sqlite3_close_v2(db_);
+  db_ = nullptr;
+  path_ = path;
+  const FileKind kind = fileKind(path);
+  if (kind == FileKind::Missing)
+    throw StoreError(errnum::kFileMissing, fillText(texts::kStoreMissing, path));
+  // Without SQLITE_OPEN_CREATE a file that vanished meanwhile is an error, not a new store.
+  const int rc = sqlite3_open_v2(sqliteFileName(path).c_str(), &db_,
+                                 SQLITE_OPEN_READWRITE | SQLITE_OPEN_EXRESCODE, nullptr);
+  try {
+    check(rc);
+    if (kind == FileKind::Access)
+      throw StoreError(errnum::kNotDatabase, fillText(texts::kStoreIsAccess, path));
+    if (kind != FileKind::SQLite)
+      throw StoreError(errnum::kNotDatabase, fillText(texts::kStoreNotDatabase, path));
+    harden(db_);
+    sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+    requireAccountTable(*this);
+    check(sqlite3_exec(db_, kSettings, nullptr, nullptr, nullptr));
+    useRollbackJournal(*this);
+  } catch (...) {
+    sqlite3_close_v2(db_);
+    db_ = nullptr;
+    throw;
+  }
+}
+
+void Connection::check(int rc) const {
+  if (rc == SQLITE_OK || rc == SQLITE_ROW || rc == SQLITE_DONE) return;
+  throw StoreError(rc, fillText(texts::kStoreFailed, path_, sqlite3_errmsg(db_)));
+}
+
+}  // namespace store

@@ -18,5 +18,7 @@ inline constexpr char kType[] = "账号类型";
 inline constexpr char kContent[] = "账号内容";
 inline constexpr char kCreated[] = "创建时间";
 inline constexpr char kModified[] = "最后修改";
+// The five in the table's order (import and export columns).
+inline constexpr const char* kFields[] = {kName, kType, kContent, kCreated, kModified};
 
 }  // namespace store

@@ -12,4 +12,7 @@ void createStore(const std::string& path);
 enum class FileKind { Missing, SQLite, Access, Other };
 FileKind fileKind(const std::string& path);
 
+// The file name to hand to sqlite3_open_v2 for path, never taken as a "file:" URI.
+std::string sqliteFileName(const std::string& path);
+
 }  // namespace store
