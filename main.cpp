@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <vector>
 
 #include "Application.h"
 #include "Controls.h"
@@ -10,6 +11,9 @@
 #include "zulM.h"
 
 namespace {
+
+constexpr char kNoDisplay[] =
+    "kelvarn: no graphical display to show the window on; start it on a desktop.\n";
 
 // Without a display Qt aborts with a long dump; one line says it better.
 bool haveDisplay() {
@@ -20,15 +24,40 @@ bool haveDisplay() {
   return set("DISPLAY") || set("WAYLAND_DISPLAY") || set("QT_QPA_PLATFORM");
 }
 
+// While Qt connects to the display (DISPLAY may name one that is not there), its messages
+// are held back: a failure becomes the one line above, a success lets them through.
+struct HeldMessage {
+  QtMsgType type;
+  const char* category;  // logging category names are static
+  QString text;
+};
+std::vector<HeldMessage> heldMessages;
+
+void holdWhileConnecting(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+  if (type == QtFatalMsg) {
+    std::fputs(kNoDisplay, stderr);
+    std::_Exit(2);
+  }
+  heldMessages.push_back({type, context.category, text});
+}
+
+void releaseHeldMessages(QtMessageHandler previous) {
+  qInstallMessageHandler(previous);
+  for (const HeldMessage& m : heldMessages)
+    previous(m.type, QMessageLogContext(nullptr, 0, nullptr, m.category), m.text);
+  heldMessages.clear();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (!haveDisplay()) {
-    std::fprintf(stderr,
-                 "kelvarn: no graphical display (DISPLAY is not set); start it on a desktop.\n");
+    std::fputs(kNoDisplay, stderr);
     return 2;
   }
+  const QtMessageHandler previous = qInstallMessageHandler(holdWhileConnecting);
   Module1::Application app(argc, argv);
+  releaseHeldMessages(previous);
   Module1::registerFontSubstitutes();
 
   // The store lies beside the program file; nothing else chooses it.

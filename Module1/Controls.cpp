@@ -1,1 +1,60 @@
-// To be written.
+#include "Controls.h"
+
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTextDocument>
+
+#include "Texts.h"
+#include "version.h"
+
+namespace Module1 {
+
+void registerFontSubstitutes() {
+  QFont::insertSubstitutions(QStringLiteral("微软雅黑"), {QStringLiteral("WenQuanYi Micro Hei"),
+                                                          QStringLiteral("Noto Sans CJK SC")});
+  QFont::insertSubstitutions(QStringLiteral("宋体"), {QStringLiteral("Noto Serif CJK SC"),
+                                                      QStringLiteral("WenQuanYi Micro Hei"),
+                                                      QStringLiteral("Noto Sans CJK SC")});
+}
+
+QFont namedFont(const char* utf8Family, double pointSize) {
+  QFont font(QString::fromUtf8(utf8Family));
+  font.setPointSizeF(pointSize);
+  font.setWeight(QFont::Normal);
+  return font;
+}
+
+void colourButton(QPushButton* button, const QColor& colour) {
+  // Without a border of its own the style paints its gradient over the colour; with one it
+  // draws no focus mark, so the focus gets a black border.
+  button->setStyleSheet(
+      QStringLiteral("QPushButton { background-color: %1; border: 1px solid %2; }"
+                     "QPushButton:focus { border-color: black; }"
+                     "QPushButton:pressed { background-color: %3; }")
+          .arg(colour.name(), colour.darker(170).name(), colour.darker(115).name()));
+}
+
+QString boxText(const QPlainTextEdit* box) {
+  // toPlainText() would turn non-breaking spaces into plain ones.
+  QString text = box->document()->toRawText();
+  text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+  return text;
+}
+
+void setBoxText(QPlainTextEdit* box, const QString& text) {
+  // The box starts a new line at every CR as well as every LF: CR LF would count twice.
+  QString lines = text;
+  lines.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+  lines.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+  box->setPlainText(lines);
+}
+
+QString productVersionText() {
+  return QString::fromUtf8(texts::kProductName) + QString::fromUtf8(texts::kVersionMark) +
+         QStringLiteral("%1.%2.%3")
+             .arg(version::kMajor)
+             .arg(version::kMinor)
+             .arg(version::kRevision);
+}
+
+}  // namespace Module1

@@ -1,1 +1,55 @@
 #include "zulM.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QFile>
+
+#include "Controls.h"
+#include "Tray.h"
+#include "WindowManager.h"
+#include "zulTjXg.h"
+
+zulM::zulM(QString storePath, QWidget* parent) : QWidget(parent), storePath_(std::move(storePath)) {
+  setupControls();
+  Form_Load();
+}
+
+zulM::~zulM() {
+  // The icon must not call back into a window that is gone.
+  if (Module1::tpicon.window == this) {
+    Module1::deleteIcon();
+    Module1::tpicon.window = nullptr;
+    Module1::tpicon.callback = nullptr;
+  }
+}
+
+void zulM::Form_Load() {
+  cn.Open(QFile::encodeName(storePath_).toStdString());
+  sxnode();
+  an();
+
+  Module1::tpicon.window = this;
+  Module1::tpicon.icon = windowIcon();
+  Module1::tpicon.tip = Module1::productVersionText();
+  Module1::tpicon.callback = [this](QSystemTrayIcon::ActivationReason reason) {
+    tpicon_Activated(reason);
+  };
+  Module1::setTopmost(this);
+  Module1::addIcon();
+}
+
+void zulM::closeEvent(QCloseEvent* event) {
+  Form_QueryUnload();
+  Form_Unload();
+  event->accept();
+}
+
+void zulM::Form_QueryUnload() {
+  Module1::deleteIcon();
+}
+
+// Ends the run whatever else is open: the editor and both connections go with the process,
+// and nothing is written.
+void zulM::Form_Unload() {
+  QCoreApplication::exit(0);
+}
