@@ -1,1 +1,43 @@
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+
+#include "Clock.h"
+#include "Controls.h"
+#include "MessageBox.h"
+#include "Statements.h"
+#include "Texts.h"
 #include "zulTjXg.h"
+
+void zulTjXg::cmdTj_Click() {
+  rs = std::make_unique<store::Recordset>();
+  rs->Open(store::kSelectAll, cn);
+
+  const QString nr = Module1::boxText(txtNr);
+  const QString mc = txtMc->text();
+  const QString lx = cmbLx->currentText();
+  if (lx.isEmpty() || mc.isEmpty() || nr.isEmpty()) {
+    Module1::inform(this, texts::kIncompleteAdd);
+    rs->Close();
+    rs.reset();
+    return;
+  }
+
+  if (Module1::ask(this, texts::kConfirmAdd) == Module1::vbYes) {
+    rs->AddNew();
+    rs->SetField(store::kName, mc.toStdString());
+    rs->SetField(store::kType, lx.toStdString());
+    rs->SetField(store::kContent, nr.toStdString());
+    rs->SetField(store::kCreated, Module1::timestampNow());
+    rs->SetField(store::kModified, Module1::timestampNow());
+    rs->Update();
+  }
+
+  varLx = cmbLx->currentText();
+  txtMc->clear();
+  txtNr->clear();
+  cmbLx->clearEditText();
+  rs->Close();
+  rs.reset();
+  lxsx();
+}
