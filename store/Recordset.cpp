@@ -86,6 +86,7 @@ struct Recordset::Impl {
   // After a write the current row of a scan is read again by rowid, as statement 3's always is.
   std::optional<RowId> writtenRow;
   Statement row;
+  std::array<Value, std::size(kFields)> loaded;
   bool rowLoaded = false;
 
   // Values set since AddNew or since the last Update, by field index.
@@ -135,28 +136,40 @@ struct Recordset::Impl {
     return byKeys() ? keys[position] : sqlite3_column_int64(scan.get(), 0);
   }
 
-  // The statement whose columns from `first` on hold the current row's five fields.
-  std::pair<sqlite3_stmt*, int> currentRow() {
+  // The current row's field i, nullopt for null; the view is valid until the next move.
+  std::optional<std::string_view> field(std::size_t i) {
     if (!byKeys() && !writtenRow) {
       if (atEnd()) throw noCurrentRow();
-      return {scan.get(), 1};
+      const int column = 1 + static_cast<int>(i);
+      if (sqlite3_column_type(scan.get(), column) == SQLITE_NULL) return std::nullopt;
+      return columnText(scan.get(), column);
     }
-    if (!rowLoaded) {
-      const RowId id = currentRowId();
-      if (!row) row = prepare(kRowSql);
-      sqlite3_bind_int64(row.get(), 1, id);
-      if (!stepToRow(row.get())) {
-        sqlite3_reset(row.get());
-        throw noCurrentRow();  // removed since the set was opened
-      }
-      rowLoaded = true;
+    if (!rowLoaded) loadRow();
+    if (!loaded[i]) return std::nullopt;
+    return *loaded[i];
+  }
+
+  // Copies a row found by rowid and lets go of its statement at once: a statement left on
+  // a row keeps a read lock on the file, which would block a second instance's writes for
+  // as long as a question box waits for the user.
+  void loadRow() {
+    const RowId id = currentRowId();
+    if (!row) row = prepare(kRowSql);
+    sqlite3_bind_int64(row.get(), 1, id);
+    const bool found = stepToRow(row.get());
+    for (std::size_t i = 0; found && i < loaded.size(); ++i) {
+      const int column = static_cast<int>(i);
+      loaded[i] = sqlite3_column_type(row.get(), column) == SQLITE_NULL
+                      ? Value()
+                      : Value(std::string(columnText(row.get(), column)));
     }
-    return {row.get(), 0};
+    sqlite3_reset(row.get());
+    if (!found) throw noCurrentRow();  // removed since the set was opened
+    rowLoaded = true;
   }
 
   // Forgets the current row's fields; on a scan, `written` becomes the current row.
   void forgetRow(std::optional<RowId> written = std::nullopt) {
-    if (row) sqlite3_reset(row.get());
     rowLoaded = false;
     writtenRow = byKeys() ? std::nullopt : written;
   }
@@ -325,10 +338,9 @@ Value Recordset::Field(std::string_view name) {
   const std::size_t i = fieldIndex(name);
   if (d->pending[i]) return d->pending[i];
   if (d->adding) return std::nullopt;
-  const auto [statement, first] = d->currentRow();
-  const int column = first + static_cast<int>(i);
-  if (sqlite3_column_type(statement, column) == SQLITE_NULL) return std::nullopt;
-  return std::string(columnText(statement, column));
+  const std::optional<std::string_view> value = d->field(i);
+  if (!value) return std::nullopt;
+  return std::string(*value);
 }
 
 std::string_view Recordset::FieldText(std::string_view name) {
@@ -336,8 +348,7 @@ std::string_view Recordset::FieldText(std::string_view name) {
   const std::size_t i = fieldIndex(name);
   if (d->pending[i]) return *d->pending[i];
   if (d->adding) return {};
-  const auto [statement, first] = d->currentRow();
-  return columnText(statement, first + static_cast<int>(i));
+  return d->field(i).value_or(std::string_view());
 }
 
 void Recordset::SetField(std::string_view name, std::string value) {

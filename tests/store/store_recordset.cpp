@@ -292,6 +292,21 @@ class StoreRecordset : public QObject {
     QCOMPARE(error.number(), 0);
     QCOMPARE(storedNames(*store), QStringList{"甲"});
   }
+  // The editor keeps a found row's set open while its question box waits for the user; a
+  // second instance must be able to write meanwhile.
+  void aReadRowHoldsNoLock() {
+    store->addRow("甲", "工作");
+    Recordset rs;
+    find(rs, "甲");
+    QCOMPARE(rs.Field(store::kType), Text("工作"));
+    sqlite3* other = otherInstance(*store, "BEGIN IMMEDIATE");
+    const int rc = sqlite3_exec(other, "DELETE FROM 账号集合", nullptr, nullptr, nullptr);
+    endInstance(other);
+    QCOMPARE(rc, SQLITE_OK);
+    QCOMPARE(rs.Field(store::kType), Text("工作"));  // as read, until the set moves
+    rs.SetField(store::kType, "生活");
+    QVERIFY(!rs.Update());
+  }
 };
 
 QTEST_GUILESS_MAIN(StoreRecordset)
