@@ -28,6 +28,7 @@ bench: build
 	bench/run.sh $(BUILD)
 
 screenshots: build
+	KELVARN_SCREENSHOTS=docs tests/e2e/startup.sh $(BUILD)
 	KELVARN_SCREENSHOTS=docs tests/e2e/journey.sh $(BUILD)
 
 install-desktop: build

@@ -318,6 +318,33 @@ e2e_is_topmost() {
   return 1
 }
 
+# No frame drawn by the window manager around it.
+e2e_is_frameless() {
+  local extents
+  extents=$(xprop -id "$1" -notype _NET_FRAME_EXTENTS 2>/dev/null)
+  [ "$extents" = "_NET_FRAME_EXTENTS = 0, 0, 0, 0" ] && return 0
+  echo "  window $1 has a frame: $extents" >&2
+  return 1
+}
+
+# Every window docked in the notification area, whoever owns it (trayer holds each icon in a
+# socket window of its own, so the icons are the panel's grandchildren).
+e2e_tray_docked() {
+  local tray
+  for tray in $(e2e_tray_windows); do
+    xwininfo -tree -id "$tray" 2>/dev/null | sed -n 's/^        \(0x[0-9a-f]*\).*/\1/p'
+  done
+}
+
+# e2e_highlight WINDOW X: "TOP BOTTOM", the first run of the selection colour (Qt's
+# highlight, a blue well above its red) in column X of the window; fails when there is none.
+e2e_highlight() {
+  import -window "$1" png:- 2>/dev/null | convert - -crop "1x100000+$2+0" txt:- 2>/dev/null |
+    awk -F'[ ,:()]+' '
+      NR > 1 && $5 - $3 >= 100 { if (top == "") top = $2; else if ($2 != bottom + 1) exit; bottom = $2 }
+      END { if (top == "") exit 1; print top, bottom }'
+}
+
 # ---- input -------------------------------------------------------------------------------
 
 # Gives the window the keyboard: through the window manager when there is one.
@@ -341,6 +368,52 @@ e2e_type() {
   e2e_focus "$1" && xdotool type --clearmodifiers --delay 30 -- "$2"
 }
 
+# e2e_type_lines WINDOW TEXT: as e2e_type, with Return for every line break (xdotool type
+# drops them).
+e2e_type_lines() {
+  local line first=yes
+  while IFS= read -r line; do
+    [ -n "$first" ] || e2e_key "$1" Return || return 1
+    first=""
+    [ -z "$line" ] || e2e_type "$1" "$line" || return 1
+  done <<<"$2"
+}
+
+# e2e_map_keys TEXT: gives every non-ASCII character of TEXT a key of its own (taken from the
+# multimedia keys), so that e2e_type types it with a plain key press. Left alone, xdotool
+# binds a spare key to such a character and unbinds it right after the press; Qt reads the
+# changed map late and then drops the character or lets a later click overtake it. Call it
+# before the program starts.
+e2e_map_keys() {
+  local keymap=$E2E_TMP/keymap.xkb keysyms="" char i
+  local -A seen=()
+  for ((i = 0; i < ${#1}; i++)); do
+    char=${1:i:1}
+    if [ "$(printf '%d' "'$char")" -gt 127 ] && [ -z "${seen[$char]:-}" ]; then
+      seen[$char]=1
+      keysyms+=" $(printf 'U%04X' "'$char")"
+    fi
+  done
+  e2e_quietly xkbcomp -xkb "$DISPLAY" "$keymap" || return 1
+  awk -v keysyms="$keysyms" '
+    BEGIN { wanted = split(keysyms, keysym, " ") }
+    /^xkb_symbols/ { symbols = 1 }
+    symbols && given < wanted && /^ *key <I[0-9]+> *\{ *\[ *XF86[A-Za-z0-9_]* *\] *\};$/ {
+      match($0, /<I[0-9]+>/)
+      print "    key " substr($0, RSTART, RLENGTH) " { [ " keysym[++given] " ] };"
+      next
+    }
+    symbols && /^};/ { symbols = 0 }
+    { print }
+    END {
+      if (given < wanted) {
+        print "  only " given " spare keys for " wanted " characters" > "/dev/stderr"
+        exit 1
+      }
+    }' "$keymap" >"$keymap.typing" || return 1
+  e2e_quietly xkbcomp -w 0 "$keymap.typing" "$DISPLAY"
+}
+
 # e2e_click WINDOW X Y [BUTTON]: a click at client coordinates.
 e2e_click() {
   xdotool mousemove --sync --window "$1" "$2" "$3" click "${4:-1}"
@@ -359,6 +432,23 @@ e2e_close() {
   fi
   e2e_focus "$1" && xdotool key --clearmodifiers alt+F4
 }
+
+# ---- the browser ---------------------------------------------------------------------------
+
+# e2e_record_browser: pages the program opens are recorded (e2e_pages) instead of shown. The
+# recorder is $BROWSER and also stands in for xdg-open, which where installed would prefer a
+# browser registered with the desktop to $BROWSER. Call it before the program starts.
+e2e_record_browser() {
+  local bin=$E2E_TMP/bin
+  mkdir -p "$bin"
+  printf '#!/bin/sh\nprintf "%%s\\n" "$1" >>%q\n' "$E2E_TMP/pages" >"$bin/record-page"
+  chmod +x "$bin/record-page"
+  ln -sf record-page "$bin/xdg-open"
+  export BROWSER=$bin/record-page PATH=$bin:$PATH
+}
+
+# The addresses opened so far, one a line.
+e2e_pages() { cat "$E2E_TMP/pages" 2>/dev/null; }
 
 # ---- files -------------------------------------------------------------------------------
 
