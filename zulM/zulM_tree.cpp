@@ -1,1 +1,87 @@
+// The account tree: rebuilding it from the store, the empty-table flag and the node access.
+#include <QItemSelectionModel>
+#include <QPushButton>
+#include <QTreeView>
+
+#include "AccountTree.h"
+#include "Statements.h"
 #include "zulM.h"
+
+namespace {
+
+QString fieldText(store::Recordset& rs, const char* name) {
+  return QString::fromStdString(rs.Field(name).value_or(std::string()));
+}
+
+NodeInfo nodeInfo(const AccountTree& tree, const QModelIndex& index) {
+  return {tree.key(index), tree.text(index), tree.key(index.parent()), tree.rowCount(index),
+          tree.rowId(index)};
+}
+
+}  // namespace
+
+// One scan of the table, linear in its rows: types are found by hashing and accounts grouped
+// under them. Only name, type and row identity are read here; the content is fetched when an
+// account is shown.
+void zulM::sxnode() {
+  rs = std::make_unique<store::Recordset>();
+  rs->Open(store::kTableName, cn);
+  const std::int64_t count = rs->RecordCount();
+  if (count == 0) {
+    tree->clear();
+    blnEmpty = true;
+  } else {
+    AccountTree::Builder nodes(count);
+    for (std::int64_t row = 1; row <= count && !rs->AtEnd(); ++row) {
+      nodes.add(rs->FieldText(store::kType), rs->FieldText(store::kName), rs->CurrentRowId());
+      rs->MoveNext();
+    }
+    tree->replace(std::move(nodes));
+    arrLx = tree->typeTexts();
+  }
+  rs->Close();
+  rs.reset();
+}
+
+void zulM::an() {
+  rs = std::make_unique<store::Recordset>();
+  rs->Open(store::kTableName, cn);
+  const bool empty = rs->RecordCount() == 0;
+  cmdSc->setEnabled(!empty);
+  cmdXg->setEnabled(!empty);
+  blnEmpty = empty;
+  rs->Close();
+  rs.reset();
+}
+
+void zulM::dqjl() {
+  strMc = fieldText(*rs, store::kName);
+  strLx = fieldText(*rs, store::kType);
+  strNr = fieldText(*rs, store::kContent);
+  cjsj = rs->Field(store::kCreated);
+  zhxg = rs->Field(store::kModified);
+}
+
+std::vector<NodeInfo> zulM::treeNodes() const {
+  std::vector<NodeInfo> out;
+  const int types = tree->rowCount();
+  for (int t = 0; t < types; ++t) out.push_back(nodeInfo(*tree, tree->index(t, 0)));
+  for (int t = 0; t < types; ++t) {
+    const QModelIndex type = tree->index(t, 0);
+    const int accounts = tree->rowCount(type);
+    for (int a = 0; a < accounts; ++a) out.push_back(nodeInfo(*tree, tree->index(a, 0, type)));
+  }
+  return out;
+}
+
+std::optional<NodeInfo> zulM::selectedNode() const {
+  const QModelIndexList selected = tvwXs->selectionModel()->selectedIndexes();
+  if (selected.isEmpty()) return std::nullopt;
+  return nodeInfo(*tree, selected.first());
+}
+
+void zulM::selectNode(const QString& key) {
+  const QModelIndex node = tree->find(key);
+  if (node.isValid())
+    tvwXs->selectionModel()->setCurrentIndex(node, QItemSelectionModel::ClearAndSelect);
+}

@@ -1,0 +1,133 @@
+// kelvarn-bench-tree: times the main window's tree rebuild and double-click lookup on a
+// generated store, and the original per-type rebuild beside it. Prints "NAME VALUE UNIT".
+//   kelvarn-bench-tree rebuild STORE NAME    sxnode + an, tree shown; median of 5
+//   kelvarn-bench-tree lookup STORE NAME     double-click on random accounts; median of 200
+//   kelvarn-bench-tree literal STORE NAME    the original rebuild, once
+#include <sys/resource.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QPlainTextEdit>
+#include <QTreeView>
+#include <QTreeWidget>
+#include <QtTest>
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+#include "AccountTree.h"
+#include "Controls.h"
+#include "literal_sxnode.h"
+#include "zulM.h"
+
+namespace {
+
+double median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
+
+double timeMs(const std::function<void()>& work) {
+  QElapsedTimer clock;
+  clock.start();
+  work();
+  return static_cast<double>(clock.nsecsElapsed()) / 1e6;
+}
+
+double peakRssMb() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return static_cast<double>(usage.ru_maxrss) / 1024.0;
+}
+
+void print(const QString& name, double value, const char* unit) {
+  std::printf("%s %.1f %s\n", name.toUtf8().constData(), value, unit);
+}
+
+void showWindow(QWidget& w) {
+  w.show();
+  if (!QTest::qWaitForWindowExposed(&w)) qFatal("the window was not exposed");
+}
+
+}  // namespace
+
+// Reaches the window's routines the way its handlers call them.
+class ZulMTest {
+ public:
+  static double rebuildMs(zulM& w) {
+    return timeMs([&w] {
+      w.sxnode();
+      w.an();
+      w.tvwXs->viewport()->repaint();
+    });
+  }
+
+  // A random account's node selected, then the double-click handler and the view's repaint.
+  static double lookupMs(zulM& w, std::uint64_t& seed) {
+    seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
+    const QModelIndex type = w.tree->index(static_cast<int>((seed >> 33) % w.tree->rowCount()), 0);
+    const QModelIndex account =
+        w.tree->index(static_cast<int>((seed >> 13) % w.tree->rowCount(type)), 0, type);
+    w.selectNode(w.tree->key(account));
+    const double ms = timeMs([&w] {
+      w.tvwXs_DblClick();
+      w.txtXs->viewport()->repaint();
+    });
+    if (w.shownRowId != w.tree->rowId(account) || Module1::boxText(w.txtXs).isEmpty())
+      qFatal("the lookup did not show the account");
+    return ms;
+  }
+
+  static int accountNodes(const zulM& w) {
+    int count = 0;
+    for (int t = 0; t < w.tree->rowCount(); ++t) count += w.tree->rowCount(w.tree->index(t, 0));
+    return count;
+  }
+  static QStringList arrLx(const zulM& w) { return w.arrLx; }
+  static store::Connection& cn(zulM& w) { return w.cn; }
+};
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  Module1::registerFontSubstitutes();
+  const QStringList args = app.arguments();
+  if (args.size() != 4) qFatal("usage: kelvarn-bench-tree rebuild|lookup|literal STORE NAME");
+  const QString& mode = args[1];
+  const QString& name = args[3];
+
+  zulM w(args[2]);
+  showWindow(w);
+  if (mode == QLatin1String("rebuild")) {
+    std::vector<double> runs;
+    for (int i = 0; i < 5; ++i) runs.push_back(ZulMTest::rebuildMs(w));
+    print(name, median(runs), "ms");
+    print(name.section('_', 0, -2) + QStringLiteral("_rss_mb"), peakRssMb(), "MB");
+  } else if (mode == QLatin1String("lookup")) {
+    std::uint64_t seed = 20150131;
+    std::vector<double> runs;
+    for (int i = 0; i < 200; ++i) runs.push_back(ZulMTest::lookupMs(w, seed));
+    print(name, median(runs), "ms");
+    print(name.section('_', 0, -2) + QStringLiteral("_max_ms"),
+          *std::max_element(runs.begin(), runs.end()), "ms");
+  } else if (mode == QLatin1String("literal")) {
+    QTreeWidget tvwXs;
+    tvwXs.setHeaderHidden(true);
+    showWindow(tvwXs);
+    QStringList types;
+    const double ms = timeMs([&] {
+      types = literalSxnode(ZulMTest::cn(w), tvwXs);
+      tvwXs.viewport()->repaint();
+    });
+    // Both ways must give the same tree for the comparison to mean anything.
+    int accounts = 0;
+    for (int t = 0; t < tvwXs.topLevelItemCount(); ++t)
+      accounts += tvwXs.topLevelItem(t)->childCount();
+    if (types != ZulMTest::arrLx(w) || accounts != ZulMTest::accountNodes(w))
+      qFatal("the original rebuild gave another tree");
+    print(name, ms, "ms");
+  } else {
+    qFatal("unknown mode");
+  }
+  return 0;
+}
