@@ -8,21 +8,12 @@
 set -euo pipefail
 
 build=$(cd "${1:?usage: run.sh BUILD_DIR}" && pwd)
+# A private work folder and X server, ended on exit, from the end-to-end harness.
+KELVARN_RELEASE=$build source "$(dirname "${BASH_SOURCE[0]}")/../tests/e2e/lib.sh"
 tools=$build/bench
 types=1000
 startups=5
-
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  local pid
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-mkdir -m 0700 "$work/runtime"
-export XDG_RUNTIME_DIR="$work/runtime"
+work=$E2E_TMP
 results=$work/results # NAME VALUE UNIT, one figure a line
 note() { echo "bench: $*" >&2; }
 
@@ -49,15 +40,11 @@ awk '$1 == "literal_32767_ms" { l = $2 } $1 == "rebuild_32767_ms" { r = $2 }
 
 # The Release program itself, started beside each store and watched from outside on a private
 # X server without a window manager.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-pids+=($!)
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || { note "Xvfb did not start"; exit 1; }
+e2e_start_x || { note "Xvfb did not start"; exit 1; }
 for size in "${sizes[@]}"; do
   note "start-up with ${rows[$size]} accounts"
   cp "$build/kelvarn" "$work/$size/"
-  (unset QT_QPA_PLATFORM && DISPLAY=":$(cat "$work/display")" \
-    "$tools/kelvarn-bench-startup" "$work/$size/kelvarn" "$startups" "$size") >>"$results"
+  "$tools/kelvarn-bench-startup" "$work/$size/kelvarn" "$startups" "$size" >>"$results"
 done
 
 awk '
