@@ -1,4 +1,5 @@
-// Opening store files: what is accepted, and that a refused file stays untouched.
+// Opening store files: what is accepted, that a refused file stays untouched, and the texts
+// the store makes.
 #include <sqlite3.h>
 
 #include <QCryptographicHash>
@@ -13,6 +14,7 @@
 #include "StoreFile.h"
 #include "TempStore.h"
 #include "Texts.h"
+#include "Timestamp.h"
 
 using testsupport::storeErrorOf;
 
@@ -20,25 +22,9 @@ namespace {
 
 QByteArray fileHash(const QString& path) {
   QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) return {};
-  return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
-}
-
-void writeFile(const QString& path, const QByteArray& bytes) {
-  QFile file(path);
-  QVERIFY(file.open(QIODevice::WriteOnly));
-  file.write(bytes);
-}
-
-void makeSqlite(const QString& path, const QByteArray& sql) {
-  sqlite3* db = nullptr;
-  QCOMPARE(sqlite3_open(path.toUtf8().constData(), &db), SQLITE_OK);
-  QCOMPARE(sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr), SQLITE_OK);
-  sqlite3_close(db);
-}
-
-QByteArray accessHeader(const char* engine) {
-  return QByteArray("\x00\x01\x00\x00", 4) + QByteArray(engine, 16) + QByteArray(4096, '\x5a');
+  return file.open(QIODevice::ReadOnly)
+             ? QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256)
+             : QByteArray();
 }
 
 }  // namespace
@@ -50,50 +36,45 @@ class StoreOpen : public QObject {
   void switchesWalStoreToRollbackJournal() {
     testsupport::TempStore store;
     store.exec("PRAGMA journal_mode=WAL");
-    store::Connection cn;
-    cn.Open(store.path().toStdString());
+    store::Connection().Open(store.path().toStdString());
     QFile file(store.path());
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.read(20).mid(18, 2), QByteArray("\x01\x01", 2));  // legacy (rollback) format
   }
 
   void refusesBadFileUntouched_data() {
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QByteArray>("sql");  // when set, the file is an SQLite database made by it
+    QTest::addColumn<QByteArray>("bytes");  // the file's, no file when null
+    QTest::addColumn<QByteArray>("sql");    // when set, the file is an SQLite database made by it
     QTest::addColumn<long>("number");
-    QTest::addColumn<QString>("description");  // %1 the path
+    QTest::addColumn<QByteArray>("description");  // %1 the path, %2 the missing field
+    QTest::addColumn<QByteArray>("field");
     using namespace store::errnum;
-    const auto text = [](const char* t) { return QString::fromUtf8(t); };
-    QTest::newRow("text file") << QByteArray("账号,类型\n") << QByteArray() << kNotDatabase
-                               << text(texts::kStoreNotDatabase);
-    QTest::newRow("empty file") << QByteArray() << QByteArray() << kNotDatabase
-                                << text(texts::kStoreNotDatabase);
-    QTest::newRow("damaged SQLite")
-        << QByteArray("SQLite format 3\0", 16) + QByteArray(4096, '\xff') << QByteArray()
-        << kNotDatabase << text(texts::kStoreNotDatabase);
-    QTest::newRow("Jet") << accessHeader("Standard Jet DB") << QByteArray() << kNotDatabase
-                         << text(texts::kStoreIsAccess);
-    QTest::newRow("ACE") << accessHeader("Standard ACE DB") << QByteArray() << kNotDatabase
-                         << text(texts::kStoreIsAccess);
-    QTest::newRow("no table") << QByteArray() << QByteArray("CREATE TABLE 账号(x)") << kNoTable
-                              << text(texts::kStoreNoTable);
-    QTest::newRow("view, not table")
-        << QByteArray()
-        << QByteArray(
-               "CREATE TABLE t(账号名称,账号类型,账号内容,创建时间,最后修改);"
-               "CREATE VIEW 账号集合 AS SELECT * FROM t")
-        << kNoTable << text(texts::kStoreNoTable);
-    QTest::newRow("WAL, no table")
-        << QByteArray() << QByteArray("PRAGMA journal_mode=WAL; CREATE TABLE t(x)") << kNoTable
-        << text(texts::kStoreNoTable);
+    const auto row = [](const char* tag, const QByteArray& bytes, const QByteArray& sql,
+                        long number, const char* description, const char* field = "") {
+      QTest::newRow(tag) << bytes << sql << number << QByteArray(description) << QByteArray(field);
+    };
+    row("text file", "账号,类型\n", {}, kNotDatabase, texts::kStoreNotDatabase);
+    row("missing file", {}, {}, kFileMissing, texts::kStoreMissing);  // and not created
+    row("empty file", "", {}, kNotDatabase, texts::kStoreNotDatabase);
+    row("damaged SQLite", QByteArray("SQLite format 3\0", 16) + QByteArray(4096, '\xff'), {},
+        kNotDatabase, texts::kStoreNotDatabase);
+    for (const char* engine : {"Standard Jet DB", "Standard ACE DB"})
+      row(engine,
+          QByteArray("\x00\x01\x00\x00", 4) + QByteArray(engine, 16) + QByteArray(4096, 'Z'), {},
+          kNotDatabase, texts::kStoreIsAccess);
+    row("no table", {}, "CREATE TABLE 账号(x)", kNoTable, texts::kStoreNoTable);
+    row("view, not table", {},
+        "CREATE TABLE t(账号名称,账号类型,账号内容,创建时间,最后修改);"
+        "CREATE VIEW 账号集合 AS SELECT * FROM t",
+        kNoTable, texts::kStoreNoTable);
+    row("WAL, no table", {}, "PRAGMA journal_mode=WAL; CREATE TABLE t(x)", kNoTable,
+        texts::kStoreNoTable);
     for (const char* missing : store::kFields) {
-      QByteArray columns;
-      for (const char* field : store::kFields) {
-        if (field != missing) columns += (columns.isEmpty() ? "" : ",") + QByteArray(field);
-      }
-      QTest::addRow("no %s", missing)
-          << QByteArray() << "CREATE TABLE 账号集合(" + columns + ")" << kUnknownField
-          << text(texts::kStoreNoField).replace("%2", text(missing));
+      QByteArrayList columns;
+      for (const char* field : store::kFields)
+        if (field != missing) columns << field;
+      row(missing, {}, "CREATE TABLE 账号集合(" + columns.join(',') + ")", kUnknownField,
+          texts::kStoreNoField, missing);
     }
   }
 
@@ -101,32 +82,32 @@ class StoreOpen : public QObject {
     QFETCH(QByteArray, bytes);
     QFETCH(QByteArray, sql);
     QFETCH(long, number);
-    QFETCH(QString, description);
+    QFETCH(QByteArray, description);
+    QFETCH(QByteArray, field);
     QTemporaryDir dir;
-    const QString path = dir.filePath("zuld.mdb");
-    if (sql.isEmpty())
-      writeFile(path, bytes);
-    else
-      makeSqlite(path, sql);
-    const QByteArray before = fileHash(path);
+    const std::string path = dir.filePath("zuld.mdb").toStdString();
+    if (!sql.isEmpty()) {
+      sqlite3* db = nullptr;
+      QCOMPARE(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+      QCOMPARE(sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr), SQLITE_OK);
+      sqlite3_close(db);
+    } else if (!bytes.isNull()) {
+      QFile file(QString::fromStdString(path));
+      QVERIFY(file.open(QIODevice::WriteOnly));
+      file.write(bytes);
+    }
+    const auto files = [&] { return QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden); };
+    const QStringList filesBefore = files();
+    const QByteArray before = fileHash(QString::fromStdString(path));
 
     store::Connection cn;
-    const store::StoreError error = storeErrorOf([&] { cn.Open(path.toStdString()); });
+    const store::StoreError error = storeErrorOf([&] { cn.Open(path); });
     QCOMPARE(error.number(), number);
-    QCOMPARE(QString::fromStdString(error.description()), description.replace("%1", path));
+    QCOMPARE(error.description(),
+             store::fillText(description.toStdString(), path, field.toStdString()));
     QVERIFY(!cn.IsOpen());
-    QCOMPARE(fileHash(path), before);
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"zuld.mdb"});
-  }
-
-  void missingFileIsNotCreated() {
-    QTemporaryDir dir;
-    const QString path = dir.filePath("zuld.mdb");
-    store::Connection cn;
-    const store::StoreError error = storeErrorOf([&] { cn.Open(path.toStdString()); });
-    QCOMPARE(error.number(), store::errnum::kFileMissing);
-    QCOMPARE(error.description(), store::fillText(texts::kStoreMissing, path.toStdString()));
-    QVERIFY(QDir(dir.path()).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
+    QCOMPARE(fileHash(QString::fromStdString(path)), before);
+    QCOMPARE(files(), filesBefore);
   }
 
   // SQLite reads a name beginning "file:" as a URI, which could open or create another file.
@@ -136,10 +117,18 @@ class StoreOpen : public QObject {
     QDir::setCurrent(dir.path());
     const std::string path = "file:zuld.mdb?mode=memory";
     store::createStore(path);
-    store::Connection cn;
-    cn.Open(path);
+    store::Connection().Open(path);
     QDir::setCurrent(previous);
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QString::fromStdString(path)});
+  }
+
+  void texts() {
+    QCOMPARE(store::timestampText(2015, 1, 31, 8, 5, 9), "2015/01/31 08:05:09");
+    QCOMPARE(store::timestampText(2024, 12, 9, 23, 59, 0), "2024/12/09 23:59:00");
+    QCOMPARE(store::findByName("it's ''"), "select * from 账号集合 where 账号名称='it''s '''''");
+    // A mark inside an argument stays as it is.
+    QCOMPARE(store::fillText("文件“%1”缺少“%2”", "/tmp/%2.mdb", "账号名称"),
+             "文件“/tmp/%2.mdb”缺少“账号名称”");
   }
 };
 

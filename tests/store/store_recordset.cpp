@@ -1,6 +1,8 @@
 // The record-set calls the windows make, against a real store file.
 #include <sqlite3.h>
 
+#include <QDir>
+#include <QFile>
 #include <QtTest>
 #include <chrono>
 #include <memory>
@@ -22,31 +24,18 @@ QString text(std::string_view view) {
   return QString::fromUtf8(view.data(), view.size());
 }
 
-// The names of a walk done the windows' way: count, then MoveNext after each row.
-QStringList walk(Recordset& rs) {
-  QStringList names;
+// A walk done the windows' way (count, then MoveNext after each row): one field of each row.
+QStringList walk(Recordset& rs, const char* field = store::kName) {
+  QStringList values;
   for (std::int64_t i = 1; i <= rs.RecordCount(); ++i, rs.MoveNext())
-    names << text(rs.FieldText(store::kName));
-  return names;
+    values << text(rs.FieldText(field));
+  return values;
 }
 
 QStringList storedNames(const testsupport::TempStore& store) {
   QStringList names;
   for (const auto& row : store.rows()) names << row.name.value_or("<null>");
   return names;
-}
-
-// A second program's connection to the file, inside a transaction begun with `begin`.
-sqlite3* otherInstance(const testsupport::TempStore& store, const char* begin) {
-  sqlite3* db = nullptr;
-  sqlite3_open_v2(store.path().toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
-  if (sqlite3_exec(db, begin, nullptr, nullptr, nullptr) != SQLITE_OK) qFatal("%s failed", begin);
-  return db;
-}
-
-void endInstance(sqlite3* db) {
-  sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
-  sqlite3_close(db);
 }
 
 }  // namespace
@@ -68,22 +57,20 @@ class StoreRecordset : public QObject {
   void acceptsOnlyTheThreeStatements_data() {
     QTest::addColumn<QByteArray>("source");
     QTest::addColumn<bool>("accepted");
-    QTest::newRow("1") << QByteArray(store::kTableName) << true;
-    QTest::newRow("2") << QByteArray(store::kSelectAll) << true;
-    QTest::newRow("3") << QByteArray::fromStdString(store::findByName("甲")) << true;
-    QTest::newRow("3, empty name") << QByteArray::fromStdString(store::findByName("")) << true;
-    QTest::newRow("empty") << QByteArray() << false;
-    QTest::newRow("upper case") << QByteArray("SELECT * FROM 账号集合") << false;
-    QTest::newRow("trailing space") << QByteArray("账号集合 ") << false;
-    QTest::newRow("other where") << QByteArray("select * from 账号集合 where 1=1") << false;
-    QTest::newRow("unclosed") << QByteArray("select * from 账号集合 where 账号名称='") << false;
-    QTest::newRow("lone quote") << QByteArray(
-                                       "select * from 账号集合 where 账号名称='a' or 账号名称='b'")
-                                << false;
-    QTest::newRow("appended") << QByteArray::fromStdString(store::findByName("a") + " or 1=1")
-                              << false;
+    for (const std::string& source :
+         {std::string(store::kTableName), std::string(store::kSelectAll), store::findByName("甲"),
+          store::findByName("")})
+      QTest::newRow(source.c_str()) << QByteArray::fromStdString(source) << true;
+    for (const std::string& source :
+         {std::string(), std::string("SELECT * FROM 账号集合"), std::string("账号集合 "),
+          std::string("select * from 账号集合 where 1=1"),
+          std::string("select * from 账号集合 where 账号名称='"),
+          std::string("select * from 账号集合 where 账号名称='a' or 账号名称='b'"),
+          store::findByName("a") + " or 1=1"})
+      QTest::newRow(source.c_str()) << QByteArray::fromStdString(source) << false;
   }
 
+  // Each accepted statement gives a set, empty on the empty table.
   void acceptsOnlyTheThreeStatements() {
     QFETCH(QByteArray, source);
     QFETCH(bool, accepted);
@@ -91,41 +78,36 @@ class StoreRecordset : public QObject {
     const auto error = storeErrorOf([&] { rs.Open(source.toStdString(), cn); });
     QCOMPARE(error.number(), accepted ? 0 : store::errnum::kBadStatement);
     QCOMPARE(rs.IsOpen(), accepted);
-  }
-
-  void emptyTable() {
-    for (const std::string& source : {std::string(store::kTableName), store::findByName("甲")}) {
-      Recordset rs;
-      rs.Open(source, cn);
-      QCOMPARE(rs.RecordCount(), 0);
-      QVERIFY(rs.AtEnd());
-      QCOMPARE(storeErrorOf([&] { rs.Field(store::kName); }).number(),
-               store::errnum::kNoCurrentRow);
-    }
-  }
-
-  void readAllGivesEveryRowInStoreOrderOnEveryPass() {
-    for (const char* name : {"丙", "甲", "乙"}) store->addRow(name, "邮箱");
-    store->exec("DELETE FROM 账号集合 WHERE 账号名称='甲'");
-    store->addRow("丁", "网站");
-    Recordset rs;
-    rs.Open(store::kTableName, cn);
-    QCOMPARE(walk(rs), QStringList({"丙", "乙", "丁"}));
+    if (!accepted) return;
+    QCOMPARE(rs.RecordCount(), 0);
     QVERIFY(rs.AtEnd());
-    rs.MoveFirst();
-    QCOMPARE(walk(rs), QStringList({"丙", "乙", "丁"}));
-    rs.MoveFirst();
-    QCOMPARE(rs.Field(store::kCreated), Text("2015/01/31 08:05:09"));
+    QCOMPARE(storeErrorOf([&] { rs.Field(store::kName); }).number(), store::errnum::kNoCurrentRow);
+  }
+
+  // Two passes over a set give the same rows in store order; a name's rows are fixed when
+  // its set opens.
+  void keysetsInStoreOrderOnEveryPass() {
+    const char* rows[][2] = {{"丙", "一"}, {"重名", "二"}, {"甲", "三"}, {"重名", "四"}};
+    for (const auto& [name, type] : rows) store->addRow(name, type);
+    store->exec("DELETE FROM 账号集合 WHERE 账号名称='甲'");
+    Recordset all, found;
+    all.Open(store::kTableName, cn);
+    for (int pass = 0; pass < 2; ++pass, all.MoveFirst()) {
+      QCOMPARE(walk(all, store::kType), QStringList({"一", "二", "四"}));
+      QVERIFY(all.AtEnd());
+    }
+    find(found, "重名");
+    store->addRow("重名", "五");
+    for (int pass = 0; pass < 2; ++pass, found.MoveFirst()) {
+      QCOMPARE(walk(found, store::kType), QStringList({"二", "四"}));
+      QVERIFY(found.AtEnd());
+    }
   }
 
   void findsExactlyTheNameGiven_data() {
     QTest::addColumn<QString>("name");
-    QTest::newRow("quote") << "it's";
-    QTest::newRow("quotes only") << "''";
-    QTest::newRow("injection") << "x' or '1'='1";
-    QTest::newRow("backslash") << "a\\b";
-    QTest::newRow("percent") << "100%";
-    QTest::newRow("underscore") << "a_b";
+    for (const char* name : {"it's", "''", "x' or '1'='1", "a\\b", "100%", "a_b"})
+      QTest::newRow(name) << QString(name);
     QTest::newRow("NUL") << QString::fromStdString(std::string("a\0b", 3));
   }
 
@@ -138,26 +120,6 @@ class StoreRecordset : public QObject {
     QCOMPARE(rs.RecordCount(), 1);
     QCOMPARE(rs.CurrentRowId(), id);
     QCOMPARE(text(rs.FieldText(store::kName)), name);
-  }
-
-  // The rows of one name are fixed when the set opens; later rows of that name stay out.
-  void findByNameKeepsItsKeysetInStoreOrder() {
-    const qint64 first = store->addRow("重名", "一");
-    store->addRow("别名", "二");
-    const qint64 second = store->addRow("重名", "三");
-    Recordset rs;
-    find(rs, "重名");
-    store->addRow("重名", "四");
-    QCOMPARE(rs.RecordCount(), 2);
-    for (int pass = 0; pass < 2; ++pass) {
-      rs.MoveFirst();
-      QCOMPARE(rs.CurrentRowId(), first);
-      QCOMPARE(rs.Field(store::kType), Text("一"));
-      rs.MoveNext();
-      QCOMPARE(rs.CurrentRowId(), second);
-      rs.MoveNext();
-      QVERIFY(rs.AtEnd());
-    }
   }
 
   void addNewIsSeenThroughAnotherConnection() {
@@ -182,17 +144,23 @@ class StoreRecordset : public QObject {
     QCOMPARE(main.Field(store::kName), Text(values[0]));
   }
 
-  void updateWritesOnlyTheFieldsSet() {
-    store->addRow("甲", "网站", "旧", "2015/01/31 08:05:09");
+  // Update writes only the fields set, and neither it nor Delete loses the walk's place.
+  void writesDuringAWalkKeepItsPlace() {
+    for (const char* name : {"一", "二", "三", "四"}) store->addRow(name, "类", "旧");
     Recordset rs;
-    find(rs, "甲");
-    rs.SetField(store::kContent, "新");
+    rs.Open(store::kTableName, cn);
+    rs.MoveNext();
+    rs.SetField(store::kName, "贰");
     rs.SetField(store::kModified, "2016/02/01 09:00:00");
     QVERIFY(rs.Update());
-    QCOMPARE(rs.FieldText(store::kContent), "新");
-    const auto row = store->rows().at(0);
-    QCOMPARE(row.name, "甲");
-    QCOMPARE(row.content, "新");
+    QCOMPARE(rs.FieldText(store::kName), "贰");
+    rs.MoveNext();
+    QVERIFY(rs.Delete());
+    rs.MoveNext();
+    QCOMPARE(rs.FieldText(store::kName), "四");
+    QCOMPARE(storedNames(*store), QStringList({"一", "贰", "四"}));
+    const auto row = store->rows().at(1);
+    QCOMPARE(row.content, "旧");
     QCOMPARE(row.created, "2015/01/31 08:05:09");
     QCOMPARE(row.modified, "2016/02/01 09:00:00");
   }
@@ -210,33 +178,6 @@ class StoreRecordset : public QObject {
     QCOMPARE(storeErrorOf([&] { rs.FieldText(store::kName); }).number(),
              store::errnum::kNoCurrentRow);
     QVERIFY(!rs.Delete());
-  }
-
-  // Another instance may remove the row between finding and writing it.
-  void writesToAVanishedRowReturnFalse() {
-    store->addRow("甲", "网站");
-    Recordset rs;
-    find(rs, "甲");
-    store->exec("DELETE FROM 账号集合");
-    rs.SetField(store::kContent, "新");
-    QVERIFY(!rs.Update());
-    QVERIFY(!rs.Delete());
-    QVERIFY(store->rows().empty());
-  }
-
-  void writesDuringAWalkKeepItsPlace() {
-    for (const char* name : {"一", "二", "三", "四"}) store->addRow(name, "类");
-    Recordset rs;
-    rs.Open(store::kTableName, cn);
-    rs.MoveNext();
-    rs.SetField(store::kName, "贰");
-    QVERIFY(rs.Update());
-    QCOMPARE(rs.FieldText(store::kName), "贰");
-    rs.MoveNext();
-    QVERIFY(rs.Delete());
-    rs.MoveNext();
-    QCOMPARE(rs.FieldText(store::kName), "四");
-    QCOMPARE(storedNames(*store), QStringList({"一", "贰", "四"}));
   }
 
   void misuseThrows() {
@@ -264,48 +205,75 @@ class StoreRecordset : public QObject {
     QCOMPARE(rows, 40000);
   }
 
-  // Opening statement 2 and AddNew read nothing, so they do not wait for a reader's lock.
-  void appendingReadsNothingBeforeUpdate() {
-    sqlite3* other = otherInstance(*store, "BEGIN EXCLUSIVE");
+  // Opening statement 2 and AddNew read nothing, so they do not wait for another instance's
+  // lock; Update waits for it to end rather than fail.
+  void appendingWaitsOnlyToWrite() {
+    sqlite3* other = nullptr;  // a second program's connection
+    sqlite3_open_v2(store->path().toUtf8().constData(), &other, SQLITE_OPEN_READWRITE, nullptr);
+    QCOMPARE(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
     Recordset rs;
-    rs.Open(store::kSelectAll, cn);
-    rs.AddNew();
-    rs.SetField(store::kName, "甲");
-    endInstance(other);
-    QVERIFY(rs.Update());
+    const auto opened = storeErrorOf([&] {
+      rs.Open(store::kSelectAll, cn);
+      rs.AddNew();
+      rs.SetField(store::kName, "甲");
+    });
+    std::thread release([other] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+      sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
+      sqlite3_close(other);
+    });
+    const auto updated = storeErrorOf([&] { QVERIFY(rs.Update()); });
+    release.join();
+    QCOMPARE(opened.number(), 0);
+    QCOMPARE(updated.number(), 0);
     QCOMPARE(storedNames(*store), QStringList{"甲"});
   }
 
-  // A second instance in the middle of a write makes this one wait, not fail.
-  void waitsForAnotherWriter() {
-    sqlite3* other = otherInstance(*store, "BEGIN IMMEDIATE");
-    std::thread release([other] {
-      std::this_thread::sleep_for(std::chrono::milliseconds(300));
-      endInstance(other);
-    });
-    Recordset rs;
-    rs.Open(store::kSelectAll, cn);
-    rs.AddNew();
-    rs.SetField(store::kName, "甲");
-    const auto error = storeErrorOf([&] { rs.Update(); });
-    release.join();
-    QCOMPARE(error.number(), 0);
-    QCOMPARE(storedNames(*store), QStringList{"甲"});
-  }
   // The editor keeps a found row's set open while its question box waits for the user; a
-  // second instance must be able to write meanwhile.
+  // second instance must be able to write meanwhile, and may remove the row.
   void aReadRowHoldsNoLock() {
     store->addRow("甲", "工作");
     Recordset rs;
     find(rs, "甲");
     QCOMPARE(rs.Field(store::kType), Text("工作"));
-    sqlite3* other = otherInstance(*store, "BEGIN IMMEDIATE");
-    const int rc = sqlite3_exec(other, "DELETE FROM 账号集合", nullptr, nullptr, nullptr);
-    endInstance(other);
-    QCOMPARE(rc, SQLITE_OK);
+    store->exec("DELETE FROM 账号集合");  // a second instance, which would wait for a lock
     QCOMPARE(rs.Field(store::kType), Text("工作"));  // as read, until the set moves
     rs.SetField(store::kType, "生活");
     QVERIFY(!rs.Update());
+    QVERIFY(!rs.Delete());
+    QVERIFY(store->rows().empty());
+  }
+
+  // secure_delete and a rollback journal: a deleted or overwritten account leaves none of its
+  // text in the folder's files.
+  void leavesNoTextBehind() {
+    const auto folderBytes = [&] {
+      QByteArray bytes;
+      for (const QFileInfo& info : QDir(store->dir()).entryInfoList(QDir::Files | QDir::Hidden)) {
+        QFile file(info.filePath());
+        if (file.open(QIODevice::ReadOnly)) bytes += file.readAll();
+      }
+      return bytes;
+    };
+    store->addRow("留下", "网站", "KEEP-7c1e");
+    store->addRow("DEL-NAME-52b0", "网站", "DEL-CONTENT-52b0");
+    store->addRow("长文", "备忘", QString("LONG-9d04-").repeated(1500));  // overflow pages
+    store->addRow("改写", "邮箱", "OLD-CONTENT-e6a3 的旧内容");
+    const char* gone[] = {"DEL-NAME-52b0", "DEL-CONTENT-52b0", "LONG-9d04-", "OLD-CONTENT-e6a3"};
+    for (const char* text : gone) QVERIFY2(folderBytes().contains(text), text);
+    for (const char* name : {"DEL-NAME-52b0", "长文", "改写"}) {
+      Recordset rs;
+      find(rs, name);
+      if (name == std::string("改写")) {
+        rs.SetField(store::kContent, "新");
+        QVERIFY(rs.Update());
+      } else {
+        QVERIFY(rs.Delete());
+      }
+    }
+    const QByteArray after = folderBytes();
+    for (const char* text : gone) QVERIFY2(!after.contains(text), text);
+    QVERIFY(after.contains("KEEP-7c1e"));
   }
 };
 
