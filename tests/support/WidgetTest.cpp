@@ -7,8 +7,7 @@
 
 #include "Clock.h"
 #include "Controls.h"
-#include "ErrorReport.h"
-#include "WebPage.h"
+#include "zulM.h"
 
 namespace {
 
@@ -16,11 +15,11 @@ namespace {
 const bool environmentReady = [] {
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
   setenv("QT_FONT_DPI", "96", 0);
-  const QByteArray runtime = QDir::tempPath().toUtf8() + "/kelvarn-test-runtime";
-  QDir().mkpath(QString::fromUtf8(runtime));
-  QFile::setPermissions(QString::fromUtf8(runtime),
+  const QString runtime = QDir::tempPath() + "/kelvarn-test-runtime";
+  QDir().mkpath(runtime);
+  QFile::setPermissions(runtime,
                         QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-  setenv("XDG_RUNTIME_DIR", runtime.constData(), 0);
+  setenv("XDG_RUNTIME_DIR", runtime.toUtf8().constData(), 0);
   return true;
 }();
 
@@ -35,19 +34,22 @@ namespace testsupport {
 
 BoxRecorder::BoxRecorder() {
   Module1::setMessageBoxScript([this](const Module1::BoxRequest& box) {
-    Shown s{box, {}};
+    QString line = box.caption + '|' + box.text + '|';
+    if (box.buttons == Module1::Buttons::Ok)
+      line += "确定";
+    else
+      line += box.defaultAnswer == Module1::vbNo ? "是,否*" : "是*,否";
+    QStringList visible;
     for (QWidget* w : QApplication::topLevelWidgets())
-      if (w->isVisible()) s.visibleWindows << w->objectName();
-    shown << s;
+      if (w->isVisible()) visible << w->objectName();
+    seen << (visible.isEmpty() ? line : line + "|shown: " + visible.join(','));
+    if (whileShown) whileShown();
     if (answers_.empty())
       return box.buttons == Module1::Buttons::Ok ? Module1::vbOK : Module1::vbYes;
     const Module1::Answer a = answers_.front();
     answers_.pop_front();
     return a;
   });
-}
-BoxRecorder::~BoxRecorder() {
-  Module1::setMessageBoxScript({});
 }
 
 FixedClock::FixedClock(const QDateTime& time) : current_(time) {
@@ -62,23 +64,46 @@ FixedClock::FixedClock(const QDateTime& time) : current_(time) {
 FixedClock::~FixedClock() {
   Module1::setClock({});
 }
-void FixedClock::set(const QDateTime& time) {
-  queue_.clear();
-  current_ = time;
+
+QList<QStringList> table(const TempStore& store) {
+  QList<QStringList> out;
+  for (const Row& r : store.rows())
+    out << QStringList{r.name.value_or(""), r.type.value_or(""), r.content.value_or(""),
+                       r.created.value_or(""), r.modified.value_or("")};
+  return out;
 }
 
-WebRecorder::WebRecorder() {
-  Module1::setWebOpener([this](const QString& url) { opened << url; });
-}
-WebRecorder::~WebRecorder() {
-  Module1::setWebOpener({});
+QStringList names(const TempStore& store) {
+  QStringList out;
+  for (const QStringList& row : table(store)) out << row[0];
+  return out;
 }
 
-EndRecorder::EndRecorder() {
-  Module1::setProgramEnd([this](int code) { exitCodes << code; });
+QStringList treeTexts(const zulM& w) {
+  QStringList out;
+  for (const NodeInfo& n : w.treeNodes()) out << n.key + ':' + n.text;
+  return out;
 }
-EndRecorder::~EndRecorder() {
-  Module1::setProgramEnd({});
+
+QStringList controlsOf(const QWidget* window) {
+  QStringList out;
+  for (const QWidget* c : window->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+    const QRect r = c->geometry();
+    out << c->objectName() + ' ' + c->metaObject()->className() +
+               QString::asprintf(" %d,%d %dx%d", r.x(), r.y(), r.width(), r.height());
+  }
+  return out;
+}
+
+QStringList tabOrder(QWidget* first) {
+  QStringList out;
+  QWidget* w = first;
+  do {
+    if ((w->focusPolicy() & Qt::TabFocus) && w->parentWidget() == first->parentWidget())
+      out << w->objectName();
+    w = w->nextInFocusChain();
+  } while (w != first);
+  return out;
 }
 
 }  // namespace testsupport

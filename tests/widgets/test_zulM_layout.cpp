@@ -1,88 +1,52 @@
 // The main window as it is laid out at load, on an empty store.
-#include <QLabel>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QStatusBar>
-#include <QTimer>
-#include <QTreeView>
-#include <QtTest>
 
-#include "AccountTree.h"
 #include "WidgetTest.h"
-#include "zulM.h"
 
 using testsupport::TempStore;
 
 class ZulMTest : public QObject {
   Q_OBJECT
 
+  TempStore store;
+  std::unique_ptr<zulM> w;
+
  private slots:
-  void init() { window = std::make_unique<zulM>(store.path()); }
-  void cleanup() { window.reset(); }
+  void init() { w = std::make_unique<zulM>(store.path()); }
+  void cleanup() { w.reset(); }
 
-  void geometry_data() {
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QRect>("rect");
-    QTest::addColumn<QString>("kind");
-    QTest::newRow("cmdTp") << "cmdTp" << QRect(148, 274, 95, 23) << "QPushButton";
-    QTest::newRow("StatusBar1") << "StatusBar1" << QRect(0, 294, 499, 21) << "QStatusBar";
-    QTest::newRow("cmdSc") << "cmdSc" << QRect(148, 62, 95, 31) << "QPushButton";
-    QTest::newRow("cmdHelp") << "cmdHelp" << QRect(148, 94, 95, 31) << "QPushButton";
-    QTest::newRow("cmdAbout") << "cmdAbout" << QRect(148, 125, 95, 31) << "QPushButton";
-    QTest::newRow("cmdXg") << "cmdXg" << QRect(148, 31, 95, 31) << "QPushButton";
-    QTest::newRow("cmdTj") << "cmdTj" << QRect(148, 0, 95, 31) << "QPushButton";
-    QTest::newRow("txtXs") << "txtXs" << QRect(244, 0, 255, 296) << "QPlainTextEdit";
-    QTest::newRow("tvwXs") << "tvwXs" << QRect(0, 0, 148, 295) << "QTreeView";
-    QTest::newRow("labSjxs") << "labSjxs" << QRect(148, 156, 95, 118) << "QLabel";
-  }
-  void geometry() {
-    QFETCH(QString, name);
-    QFETCH(QRect, rect);
-    QFETCH(QString, kind);
-    auto* control = window->findChild<QWidget*>(name, Qt::FindDirectChildrenOnly);
-    QVERIFY(control);
-    QCOMPARE(control->metaObject()->className(), kind);
-    QCOMPARE(control->geometry(), rect);
-    QVERIFY(control->isVisibleTo(window.get()));
-    QVERIFY(control->isEnabled() || name == "cmdSc" || name == "cmdXg");
-  }
+  void controlsAndFrame() {
+    QCOMPARE(testsupport::controlsOf(w.get()),
+             QStringList({"cmdTp QPushButton 148,274 95x23", "StatusBar1 QStatusBar 0,294 499x21",
+                          "cmdSc QPushButton 148,62 95x31", "cmdHelp QPushButton 148,94 95x31",
+                          "cmdAbout QPushButton 148,125 95x31", "cmdXg QPushButton 148,31 95x31",
+                          "cmdTj QPushButton 148,0 95x31", "txtXs QPlainTextEdit 244,0 255x296",
+                          "tvwXs QTreeView 0,0 148x295", "labSjxs QLabel 148,156 95x118"}));
+    for (const QWidget* control : w->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+      QVERIFY(control->isVisibleTo(w.get()));
+    QCOMPARE(
+        testsupport::tabOrder(w->tvwXs),
+        QStringList({"tvwXs", "txtXs", "cmdTj", "cmdXg", "cmdAbout", "cmdHelp", "cmdSc", "cmdTp"}));
+    QCOMPARE(w->focusWidget(), w->tvwXs);
+    const QList<std::pair<QPushButton*, QString>> captions = {
+        {w->cmdTj, "添加记录"},   {w->cmdXg, "修改当前记录"}, {w->cmdSc, "删除当前记录"},
+        {w->cmdHelp, "用户手册"}, {w->cmdAbout, "关于"},      {w->cmdTp, "隐藏到托盘"}};
+    for (const auto& [button, caption] : captions) QCOMPARE(button->text(), caption);
 
-  void zOrderBackToFront() {
-    QStringList order;
-    for (QObject* child : window->children())
-      if (child->isWidgetType()) order << child->objectName();
-    QCOMPARE(order, (QStringList{"cmdTp", "StatusBar1", "cmdSc", "cmdHelp", "cmdAbout", "cmdXg",
-                                 "cmdTj", "txtXs", "tvwXs", "labSjxs"}));
-  }
-
-  void frameAndStartState() {
-    QCOMPARE(window->objectName(), "zulM");
-    const Qt::WindowFlags flags = window->windowFlags();
+    QCOMPARE(w->objectName(), "zulM");
+    const Qt::WindowFlags flags = w->windowFlags();
     QCOMPARE(flags & Qt::WindowType_Mask, Qt::Window);
     QVERIFY(flags.testFlags(Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                             Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint));
     QVERIFY(!flags.testAnyFlags(Qt::WindowMinMaxButtonsHint | Qt::FramelessWindowHint));
-    QCOMPARE(window->size(), QSize(499, 315));
-    QCOMPARE(window->minimumSize(), QSize(499, 315));
-    QCOMPARE(window->maximumSize(), QSize(499, 315));
-    QVERIFY(window->windowTitle().isEmpty());
-    QVERIFY(window->windowIcon().availableSizes().contains(QSize(128, 128)));
-
-    QCOMPARE(window->Timer1->interval(), 100);
-    QVERIFY(window->Timer1->isActive());
-    const QList<std::pair<QPushButton*, QString>> captions = {
-        {window->cmdTj, "添加记录"},     {window->cmdXg, "修改当前记录"},
-        {window->cmdSc, "删除当前记录"}, {window->cmdHelp, "用户手册"},
-        {window->cmdAbout, "关于"},      {window->cmdTp, "隐藏到托盘"}};
-    for (const auto& [button, caption] : captions) QCOMPARE(button->text(), caption);
-    QVERIFY(window->labSjxs->text().isEmpty());
-    QVERIFY(window->StatusBar1->currentMessage().isEmpty());
-    QVERIFY(window->txtXs->document()->isEmpty());
-    QCOMPARE(window->tree->rowCount(), 0);
+    QCOMPARE(w->size(), QSize(499, 315));
+    QCOMPARE(w->minimumSize(), w->maximumSize());
+    QVERIFY(w->windowIcon().availableSizes().contains(QSize(128, 128)));
+    QVERIFY(w->Timer1->isActive());
+    QCOMPARE(w->Timer1->interval(), 100);
   }
 
   void controlSettings() {
-    QPlainTextEdit* box = window->txtXs;
+    QPlainTextEdit* box = w->txtXs;
     QVERIFY(box->isReadOnly());
     QCOMPARE(box->textInteractionFlags(), Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     QCOMPARE(box->lineWrapMode(), QPlainTextEdit::NoWrap);
@@ -90,47 +54,25 @@ class ZulMTest : public QObject {
     QCOMPARE(box->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
     QCOMPARE(box->contextMenuPolicy(), Qt::NoContextMenu);
     QCOMPARE(box->palette().color(QPalette::Text), QColor(0, 0, 128));
+    QVERIFY(w->tvwXs->isHeaderHidden());
+    QCOMPARE(w->tvwXs->editTriggers(), QAbstractItemView::NoEditTriggers);
+    QVERIFY(!w->StatusBar1->isSizeGripEnabled());
+    QVERIFY(w->labSjxs->wordWrap());
+    QCOMPARE(w->labSjxs->alignment(), Qt::AlignHCenter | Qt::AlignTop);
 
-    QVERIFY(window->tvwXs->isHeaderHidden());
-    QCOMPARE(window->tvwXs->editTriggers(), QAbstractItemView::NoEditTriggers);
-    QCOMPARE(window->tvwXs->model(), static_cast<QAbstractItemModel*>(window->tree));
-    QVERIFY(!window->StatusBar1->isSizeGripEnabled());
-    QVERIFY(window->labSjxs->wordWrap());
-    QCOMPARE(window->labSjxs->alignment(), Qt::AlignHCenter | Qt::AlignTop);
+    // Asked for by their Windows names, the fonts resolve to a Chinese font here.
+    for (const auto& [control, points] :
+         {std::pair<QWidget*, double>{w->txtXs, 10.5}, {w->tvwXs, 9.0}}) {
+      QCOMPARE(control->font().family(), "微软雅黑");
+      QCOMPARE(control->font().pointSizeF(), points);
+      QCOMPARE(control->font().weight(), QFont::Normal);
+      const QString shown = QFontInfo(control->font()).family();
+      QVERIFY2(shown == "WenQuanYi Micro Hei" || shown.startsWith("Noto Sans CJK"),
+               qPrintable(shown));
+    }
   }
 
-  // The fonts are asked for by their Windows names and resolve to a Chinese font here.
-  void fonts_data() {
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<double>("points");
-    QTest::newRow("txtXs") << "txtXs" << 10.5;
-    QTest::newRow("tvwXs") << "tvwXs" << 9.0;
-  }
-  void fonts() {
-    QFETCH(QString, name);
-    QFETCH(double, points);
-    const QFont font = window->findChild<QWidget*>(name)->font();
-    QCOMPARE(font.family(), "微软雅黑");
-    QCOMPARE(font.pointSizeF(), points);
-    QCOMPARE(font.weight(), QFont::Normal);
-    const QString shown = QFontInfo(font).family();
-    QVERIFY2(shown == "WenQuanYi Micro Hei" || shown.startsWith("Noto Sans CJK"),
-             qPrintable(shown));
-  }
-
-  void tabOrderAndFirstFocus() {
-    QStringList order;
-    QWidget* w = window->tvwXs;
-    do {
-      if (w->focusPolicy() & Qt::TabFocus) order << w->objectName();
-      w = w->nextInFocusChain();
-    } while (w != window->tvwXs);
-    QCOMPARE(order, (QStringList{"tvwXs", "txtXs", "cmdTj", "cmdXg", "cmdAbout", "cmdHelp", "cmdSc",
-                                 "cmdTp"}));
-    QCOMPARE(window->focusWidget(), window->tvwXs);
-  }
-
-  // What the window looks like: colours, and which control is drawn where two overlap.
+  // Colours, and which control is drawn where two overlap.
   void colours_data() {
     QTest::addColumn<QPoint>("at");
     QTest::addColumn<QColor>("colour");
@@ -151,17 +93,16 @@ class ZulMTest : public QObject {
   void colours() {
     QFETCH(QPoint, at);
     QFETCH(QColor, colour);
-    const QImage image = window->grab().toImage();
-    QCOMPARE(image.pixelColor(at), colour);
+    QCOMPARE(w->grab().toImage().pixelColor(at), colour);
   }
 
   // Drawn in their own colours, the buttons still show which one has the keyboard focus.
   void focusedButtonIsMarked() {
-    window->show();
-    window->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(window.get()));
-    window->cmdAbout->setFocus();
-    const QImage image = window->grab().toImage();
+    w->show();
+    w->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(w.get()));
+    w->cmdAbout->setFocus();
+    const QImage image = w->grab().toImage();
     auto topEdgeHasBlack = [&](int y) {
       for (int x = 148; x < 243; ++x)
         if (image.pixelColor(x, y) == Qt::black) return true;
@@ -170,10 +111,6 @@ class ZulMTest : public QObject {
     QVERIFY(topEdgeHasBlack(125));  // cmdAbout
     QVERIFY(!topEdgeHasBlack(94));  // cmdHelp
   }
-
- private:
-  TempStore store;
-  std::unique_ptr<zulM> window;
 };
 
 QTEST_MAIN(ZulMTest)
