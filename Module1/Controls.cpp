@@ -1,5 +1,6 @@
 #include "Controls.h"
 
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTextDocument>
@@ -55,6 +56,19 @@ QString productVersionText() {
              .arg(version::kMajor)
              .arg(version::kMinor)
              .arg(version::kRevision);
+}
+
+QString clipboardText(QString selection) {
+  selection.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+  selection.replace(QChar::LineSeparator, QLatin1Char('\n'));
+  selection.remove(QLatin1Char('\r'));
+  return selection;
+}
+
+QMimeData* PlainCopyTextEdit::createMimeDataFromSelection() const {
+  auto* data = new QMimeData;
+  data->setText(clipboardText(textCursor().selectedText()));
+  return data;
 }
 
 }  // namespace Module1

@@ -2,9 +2,9 @@
 
 #include <QColor>
 #include <QFont>
+#include <QPlainTextEdit>
 #include <QString>
 
-class QPlainTextEdit;
 class QPushButton;
 
 namespace Module1 {
@@ -21,6 +21,18 @@ void colourButton(QPushButton* button, const QColor& colour);
 QString boxText(const QPlainTextEdit* box);
 // Puts text into a multi-line box; CR LF and lone CR show as plain line breaks.
 void setBoxText(QPlainTextEdit* box, const QString& text);
+
+// A selection as other programs want it on the clipboard: "\n" line breaks, no CR.
+QString clipboardText(QString selection);
+
+// A record box whose own copy puts plain text only on the clipboard (Qt would add HTML).
+class PlainCopyTextEdit : public QPlainTextEdit {
+ public:
+  using QPlainTextEdit::QPlainTextEdit;
+
+ protected:
+  QMimeData* createMimeDataFromSelection() const override;
+};
 
 // "Kelvarn" + "V" + major.minor.revision: the caption and the icon's tip.
 QString productVersionText();

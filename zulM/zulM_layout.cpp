@@ -66,7 +66,7 @@ void zulM::setupControls() {
   cmdXg = commandButton(this, "cmdXg", texts::kCmdXg, {148, 31, 95, 31}, QColor(255, 192, 128));
   cmdTj = commandButton(this, "cmdTj", texts::kCmdTj, {148, 0, 95, 31}, QColor(128, 128, 255));
 
-  txtXs = new QPlainTextEdit(this);
+  txtXs = new Module1::PlainCopyTextEdit(this);
   txtXs->setObjectName(QStringLiteral("txtXs"));
   txtXs->setGeometry(244, 0, 255, 296);
   txtXs->setReadOnly(true);

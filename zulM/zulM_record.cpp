@@ -9,18 +9,6 @@
 #include "Texts.h"
 #include "zulM.h"
 
-namespace {
-
-// A text box's selection marks line ends with U+2029; editors elsewhere want "\n".
-QString plainText(QString selection) {
-  selection.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
-  selection.replace(QChar::LineSeparator, QLatin1Char('\n'));
-  selection.remove(QLatin1Char('\r'));
-  return selection;
-}
-
-}  // namespace
-
 // With nothing selected rs stays closed, as it does for an empty table.
 void zulM::sy1() {
   if (blnEmpty) return;
@@ -67,7 +55,7 @@ bool zulM::txtXs_KeyDown(int keyCode, Qt::KeyboardModifiers shift) {
   if (keyCode == Qt::Key_C && (shift & kShiftCtrlAlt) == Qt::ControlModifier) {
     QClipboard* clipboard = QGuiApplication::clipboard();
     clipboard->clear();
-    const QString selection = plainText(txtXs->textCursor().selectedText());
+    const QString selection = Module1::clipboardText(txtXs->textCursor().selectedText());
     if (!selection.isEmpty()) clipboard->setText(selection);
   }
   return false;

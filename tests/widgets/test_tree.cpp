@@ -229,6 +229,7 @@ class ZulMTest : public QObject {
       clipboard->setText("旧");
       QTest::keyClick(w.txtXs, Qt::Key_C, modifiers);
       QCOMPARE(clipboard->text(), copied);
+      QVERIFY(!clipboard->mimeData()->hasHtml());  // the box's own copy is plain text too
     }
     clipboard->clear();
     QVERIFY(!w.txtXs_KeyDown(Qt::Key_C, Qt::ControlModifier));  // the box's own copy follows
