@@ -28,8 +28,7 @@ bench: build
 	bench/run.sh $(BUILD)
 
 screenshots: build
-	KELVARN_SCREENSHOTS=docs tests/e2e/startup.sh $(BUILD)
-	KELVARN_SCREENSHOTS=docs tests/e2e/journey.sh $(BUILD)
+	KELVARN_SCREENSHOTS=docs /usr/bin/python3 tests/e2e/journey.py $(BUILD)
 
 install-desktop: build
 	tools/install-desktop.sh $(BUILD)

@@ -8,12 +8,10 @@
 set -euo pipefail
 
 build=$(cd "${1:?usage: run.sh BUILD_DIR}" && pwd)
-# A private work folder and X server, ended on exit, from the end-to-end harness.
-KELVARN_RELEASE=$build source "$(dirname "${BASH_SOURCE[0]}")/../tests/e2e/lib.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/xsession.sh"
 tools=$build/bench
 types=1000
 startups=5
-work=$E2E_TMP
 results=$work/results # NAME VALUE UNIT, one figure a line
 note() { echo "bench: $*" >&2; }
 
@@ -40,7 +38,7 @@ awk '$1 == "literal_32767_ms" { l = $2 } $1 == "rebuild_32767_ms" { r = $2 }
 
 # The Release program itself, started beside each store and watched from outside on a private
 # X server without a window manager.
-e2e_start_x || { note "Xvfb did not start"; exit 1; }
+start_x || { note "Xvfb did not start"; exit 1; }
 for size in "${sizes[@]}"; do
   note "start-up with ${rows[$size]} accounts"
   cp "$build/kelvarn" "$work/$size/"

@@ -6,7 +6,7 @@ packages=(
   build-essential cmake pkg-config clang-format
   qt6-base-dev qt6-base-dev-tools libgl-dev libsqlite3-dev sqlite3 mdbtools-dev
   fonts-wqy-microhei fonts-noto-cjk
-  xvfb xauth xdotool x11-utils trayer openbox imagemagick
+  xvfb xdotool x11-utils trayer openbox imagemagick python3-xlib
   libxcb1-dev
   desktop-file-utils
   python3

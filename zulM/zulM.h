@@ -6,7 +6,6 @@
 #include <QWidget>
 #include <memory>
 #include <optional>
-#include <vector>
 
 #include "Connection.h"
 #include "Recordset.h"
@@ -40,9 +39,7 @@ class zulM : public QWidget {
 
   const QString& storePath() const { return storePath_; }
 
-  // The tree through a small interface: every node in the order added, the selected node,
-  // and selecting a node by key.
-  std::vector<NodeInfo> treeNodes() const;
+  // The tree through a small interface: the selected node, and selecting a node by key.
   std::optional<NodeInfo> selectedNode() const;
   void selectNode(const QString& key);
 

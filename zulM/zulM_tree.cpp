@@ -62,18 +62,6 @@ void zulM::dqjl() {
   zhxg = rs->Field(store::kModified);
 }
 
-std::vector<NodeInfo> zulM::treeNodes() const {
-  std::vector<NodeInfo> out;
-  const int types = tree->rowCount();
-  for (int t = 0; t < types; ++t) out.push_back(nodeInfo(*tree, tree->index(t, 0)));
-  for (int t = 0; t < types; ++t) {
-    const QModelIndex type = tree->index(t, 0);
-    const int accounts = tree->rowCount(type);
-    for (int a = 0; a < accounts; ++a) out.push_back(nodeInfo(*tree, tree->index(a, 0, type)));
-  }
-  return out;
-}
-
 std::optional<NodeInfo> zulM::selectedNode() const {
   const QModelIndexList selected = tvwXs->selectionModel()->selectedIndexes();
   if (selected.isEmpty()) return std::nullopt;

@@ -1,27 +1,14 @@
 #include "WidgetTest.h"
 
 #include <QApplication>
-#include <QDir>
-#include <QWidget>
-#include <cstdlib>
 
-#include "Clock.h"
-#include "Controls.h"
-#include "zulM.h"
+#include "AccountTree.h"
 
 namespace {
 
-// Runs before main: the platform and DPI the layout tests rely on, and a private runtime dir.
-const bool environmentReady = [] {
-  setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  setenv("QT_FONT_DPI", "96", 0);
-  const QString runtime = QDir::tempPath() + "/kelvarn-test-runtime";
-  QDir().mkpath(runtime);
-  QFile::setPermissions(runtime,
-                        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-  setenv("XDG_RUNTIME_DIR", runtime.toUtf8().constData(), 0);
-  return true;
-}();
+// Before main: the platform and DPI the layout tests rely on, when run by hand too.
+const bool environmentReady =
+    setenv("QT_QPA_PLATFORM", "offscreen", 0) + setenv("QT_FONT_DPI", "96", 0);
 
 void registerFonts() {
   Module1::registerFontSubstitutes();
@@ -32,70 +19,132 @@ Q_COREAPP_STARTUP_FUNCTION(registerFonts)
 
 namespace testsupport {
 
-BoxRecorder::BoxRecorder() {
+Seams::Seams() {
   Module1::setMessageBoxScript([this](const Module1::BoxRequest& box) {
     QString line = box.caption + '|' + box.text + '|';
-    if (box.buttons == Module1::Buttons::Ok)
-      line += "确定";
-    else
-      line += box.defaultAnswer == Module1::vbNo ? "是,否*" : "是*,否";
+    const bool ok = box.buttons == Module1::Buttons::Ok;
+    line += ok ? "确定" : box.defaultAnswer == Module1::vbNo ? "是,否*" : "是*,否";
     QStringList visible;
     for (QWidget* w : QApplication::topLevelWidgets())
       if (w->isVisible()) visible << w->objectName();
-    seen << (visible.isEmpty() ? line : line + "|shown: " + visible.join(','));
-    if (whileShown) whileShown();
-    if (answers_.empty())
-      return box.buttons == Module1::Buttons::Ok ? Module1::vbOK : Module1::vbYes;
-    const Module1::Answer a = answers_.front();
-    answers_.pop_front();
-    return a;
+    boxes << (visible.isEmpty() ? line : line + "|shown: " + visible.join(','));
+    if (whileBoxShown) whileBoxShown();
+    if (answers.empty()) return ok ? Module1::vbOK : Module1::vbYes;
+    const Module1::Answer answer = answers.front();
+    answers.pop_front();
+    return answer;
   });
-}
-
-FixedClock::FixedClock(const QDateTime& time) : current_(time) {
   Module1::setClock([this] {
-    if (!queue_.empty()) {
-      current_ = queue_.front();
-      queue_.pop_front();
-    }
-    return current_;
+    if (clock.size() > 1) clock.pop_front();
+    return clock.front();
   });
+  Module1::setProgramEnd([this](int code) { ends << code; });
+  Module1::setWebOpener([this](const QString& url) { pages << url; });
 }
-FixedClock::~FixedClock() {
+
+Seams::~Seams() {
+  Module1::setMessageBoxScript({});
   Module1::setClock({});
+  Module1::setProgramEnd({});
+  Module1::setWebOpener({});
 }
 
-QList<QStringList> table(const TempStore& store) {
-  QList<QStringList> out;
-  for (const Row& r : store.rows())
-    out << QStringList{r.name.value_or(""), r.type.value_or(""), r.content.value_or(""),
-                       r.created.value_or(""), r.modified.value_or("")};
+zulTjXg* Main::editor() const {
+  for (QWidget* top : QApplication::topLevelWidgets())
+    if (auto* e = qobject_cast<zulTjXg*>(top)) return e;
+  return nullptr;
+}
+
+void Main::doubleClick(const QString& key) {
+  auto* view = c<QTreeView>("tvwXs");
+  const QModelIndex node = static_cast<AccountTree*>(view->model())->find(key);
+  if (!node.isValid()) qFatal("no node %s", qPrintable(key));
+  view->scrollTo(node);  // opens the node's type
+  const QPoint at = view->visualRect(node).center();
+  QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
+  QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, at);
+}
+
+void Main::open(const QString& key) {
+  if (!key.isEmpty()) doubleClick(key);
+  c(key.isEmpty() ? "cmdTj" : "cmdXg")->click();
+}
+
+QString Main::tree() const {
+  const auto* model = static_cast<AccountTree*>(w.findChild<QTreeView*>("tvwXs")->model());
+  QStringList types;
+  for (int t = 0; t < model->rowCount(); ++t) {
+    const QModelIndex type = model->index(t, 0);
+    QStringList accounts;
+    for (int a = 0; a < model->rowCount(type); ++a) {
+      const QModelIndex account = model->index(a, 0, type);
+      accounts << model->key(account) + ':' + model->text(account);
+    }
+    types << model->key(type) + ':' + model->text(type) + '[' + accounts.join(',') + ']';
+  }
+  return types.join(' ');
+}
+
+QString Main::state() {
+  QString out;
+  for (const char* button : {"cmdSc", "cmdXg", "cmdTj"})
+    if (!c(button)->testAttribute(Qt::WA_ForceDisabled)) out += button[3];
+  for (QWidget* top : QApplication::topLevelWidgets())
+    if (top->isVisible()) out += ' ' + top->objectName();
   return out;
 }
 
-QStringList names(const TempStore& store) {
+QStringList Main::editorBoxes() {
+  auto* type = e<QComboBox>("cmbLx");
   QStringList out;
-  for (const QStringList& row : table(store)) out << row[0];
-  return out;
+  for (int i = 0; i < type->count(); ++i) out << type->itemText(i);
+  return out << type->currentText() << e<QLineEdit>("txtMc")->text()
+             << Module1::boxText(e<QPlainTextEdit>("txtNr"));
 }
 
-QStringList treeTexts(const zulM& w) {
-  QStringList out;
-  for (const NodeInfo& n : w.treeNodes()) out << n.key + ':' + n.text;
-  return out;
+void Main::fill(const QString& type, const QString& name, const QString& content) {
+  e<QComboBox>("cmbLx")->setEditText(type);
+  e<QLineEdit>("txtMc")->setText(name);
+  e<QPlainTextEdit>("txtNr")->setPlainText(content);
 }
 
-QStringList controlsOf(const QWidget* window) {
+QStringList describe(QWidget* window) {
+  const QImage image = window->grab().toImage();
   QStringList out;
-  for (const QWidget* c : window->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+  for (QWidget* c : window->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
     const QRect r = c->geometry();
-    out << c->objectName() + ' ' + c->metaObject()->className() +
-               QString::asprintf(" %d,%d %dx%d", r.x(), r.y(), r.width(), r.height());
+    QStringList line = {c->objectName(), c->metaObject()->className(),
+                        QString::asprintf("%d,%d %dx%d", r.x(), r.y(), r.width(), r.height())};
+    if (auto* button = qobject_cast<QPushButton*>(c)) line << button->text();
+    if (c->font().resolveMask())
+      line << c->font().family() << QString::number(c->font().pointSizeF());
+    line << image.pixelColor(r.topLeft() + QPoint(4, 4)).name();
+    if (auto* box = qobject_cast<QPlainTextEdit*>(c))
+      line << (box->isReadOnly() ? "read-only" : "editable")
+           << QString::number(box->lineWrapMode() + 2 * box->tabChangesFocus()) +
+                  QString::number(box->verticalScrollBarPolicy()) +
+                  QString::number(box->horizontalScrollBarPolicy()) +
+                  QString::number(box->contextMenuPolicy())
+           << box->palette().color(QPalette::Text).name();
+    if (auto* tree = qobject_cast<QTreeView*>(c))
+      line << QString::number(tree->isHeaderHidden()) + QString::number(tree->editTriggers());
+    if (auto* label = qobject_cast<QLabel*>(c))
+      line << label->text() + QString::number(label->wordWrap()) +
+                  QString::number(label->alignment(), 16);
+    if (auto* bar = qobject_cast<QStatusBar*>(c)) line << QString::number(bar->isSizeGripEnabled());
+    out << line.join(' ');
   }
   return out;
 }
 
-QStringList tabOrder(QWidget* first) {
+QString colours(QWidget* window, const QList<QPoint>& points) {
+  const QImage image = window->grab().toImage();
+  QStringList out;
+  for (const QPoint& at : points) out << image.pixelColor(at).name();
+  return out.join(' ');
+}
+
+QString tabOrder(QWidget* first) {
   QStringList out;
   QWidget* w = first;
   do {
@@ -103,7 +152,7 @@ QStringList tabOrder(QWidget* first) {
       out << w->objectName();
     w = w->nextInFocusChain();
   } while (w != first);
-  return out;
+  return out.join(' ');
 }
 
 }  // namespace testsupport

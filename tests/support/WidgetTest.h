@@ -1,91 +1,79 @@
 #pragma once
 
-// Every widget test includes this one header for Qt Test, the controls and both windows.
+// Every widget test includes this one header: Qt Test, the two windows, the Module1 seams
+// replaced for the life of one object, and the windows seen the way a user sees them.
 #include <QComboBox>
-#include <QDateTime>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStatusBar>
-#include <QTimer>
 #include <QTreeView>
-#include <QtTest>
 #include <deque>
 
-#include "AccountTree.h"
+#include "Clock.h"
 #include "Controls.h"
 #include "ErrorReport.h"
 #include "MessageBox.h"
 #include "TempStore.h"
-#include "Texts.h"
 #include "Tray.h"
 #include "WebPage.h"
 #include "zulM.h"
 #include "zulTjXg.h"
 
-// Support for the widget tests: the seams of Module1 replaced for the life of one object, and
-// short views of the store and the windows.
 namespace testsupport {
 
-// Records every message box as "caption|text|buttons", the default starred when there is a
-// choice and "|shown: names" added when any window stays visible meanwhile; answers from a
-// queue (vbOK / vbYes when empty).
-class BoxRecorder {
- public:
-  BoxRecorder();
-  ~BoxRecorder() { Module1::setMessageBoxScript({}); }
-  void answerNext(Module1::Answer answer) { answers_.push_back(answer); }
-  QStringList seen;
-  std::function<void()> whileShown;  // runs while each box is open
-
- private:
-  std::deque<Module1::Answer> answers_;
+// Every seam replaced: message boxes are recorded as "caption|text|buttons" (the default
+// starred when there is a choice, "|shown: names" when a window stays visible meanwhile) and
+// answered from a queue (确定 / 是 when it is empty); the clock returns the queued times in
+// turn, then keeps the last one; program ends and opened pages are recorded.
+struct Seams {
+  Seams();
+  ~Seams();
+  QStringList take() { return std::exchange(boxes, {}); }
+  QStringList boxes, pages;
+  QList<int> ends;
+  std::deque<Module1::Answer> answers;
+  std::function<void()> whileBoxShown;
+  std::deque<QDateTime> clock{QDateTime(QDate(2015, 1, 31), QTime(19, 23, 30))};
 };
 
-// A clock that returns the queued times in turn, then keeps returning the last one.
-class FixedClock {
- public:
-  explicit FixedClock(const QDateTime& time);
-  ~FixedClock();
-  void set(const QDateTime& time) {
-    queue_.clear();
-    current_ = time;
+// The main window on a fresh store of these accounts (as TempStore::add takes them), with
+// the seams replaced; the controls of both windows by their object names, the tree by keys.
+struct Main : Seams {
+  explicit Main(const QStringList& accounts = {}) : w((s.add(accounts), s.path())) {}
+  TempStore s;
+  zulM w;
+
+  template <typename T = QPushButton>
+  T* c(const char* name) {
+    return w.findChild<T*>(name);
   }
-  void then(const QDateTime& time) { queue_.push_back(time); }
-
- private:
-  QDateTime current_;
-  std::deque<QDateTime> queue_;
-};
-
-// Records opened web addresses.
-struct WebRecorder {
-  WebRecorder() {
-    Module1::setWebOpener([this](const QString& url) { opened << url; });
+  zulTjXg* editor() const;  // null until first shown
+  template <typename T = QPushButton>
+  T* e(const char* name) {
+    return editor()->findChild<T*>(name);
   }
-  ~WebRecorder() { Module1::setWebOpener({}); }
-  QStringList opened;
+  // A real double click on the node of `key`: press and release, then the double click.
+  void doubleClick(const QString& key);
+  // Opens the editor to add, or to modify the account of `key` after showing it.
+  void open(const QString& key = {});
+  // "y1:工作[c1:A,c3:C] y2:生活[c2:B]": type nodes, each with its account nodes.
+  QString tree() const;
+  QString view() { return Module1::boxText(c<QPlainTextEdit>("txtXs")); }
+  // Which of Sc, Xg, Tj are enabled (even while the window is), and which windows are shown.
+  QString state();
+  // The editor's type list, then its type, name and content.
+  QStringList editorBoxes();
+  void fill(const QString& type, const QString& name, const QString& content);
 };
 
-// Records program ends instead of ending the test process.
-struct EndRecorder {
-  EndRecorder() {
-    Module1::setProgramEnd([this](int code) { exitCodes << code; });
-  }
-  ~EndRecorder() { Module1::setProgramEnd({}); }
-  QList<int> exitCodes;
-};
-
-// Every stored row as name, type, content, created, modified (NULL reads as empty).
-QList<QStringList> table(const TempStore& store);
-// The stored names in store order.
-QStringList names(const TempStore& store);
-// The main window's tree as "key:text", in the order the nodes were added.
-QStringList treeTexts(const zulM& w);
-// The window's own controls, back to front, as "name Class x,y wxh".
-QStringList controlsOf(const QWidget* window);
+// The window's own controls, back to front: name, class, geometry, caption, font, the colour
+// near the top left corner, and the settings of text boxes, trees, labels and status bars.
+QStringList describe(QWidget* window);
+// The colours at these points of the window, "#rrggbb ...".
+QString colours(QWidget* window, const QList<QPoint>& points);
 // Object names of the controls beside `first` that Tab reaches, in order from `first`.
-QStringList tabOrder(QWidget* first);
+QString tabOrder(QWidget* first);
 
 }  // namespace testsupport

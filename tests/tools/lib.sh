@@ -4,8 +4,7 @@ set -euo pipefail
 # Debian's own interpreter starts in a tenth of the time of a version manager's shim.
 [ -x /usr/bin/python3 ] && python3() { /usr/bin/python3 "$@"; }
 tool="$KELVARN_BUILD/kelvarn-store"
-fixture="$KELVARN_TEST_DATA/legacy-zuld.mdb"
-expected="$KELVARN_TEST_DATA/legacy-zuld.json"
+data="$KELVARN_TEST_DATA"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
@@ -23,7 +22,7 @@ expect() {
 
 # same STORE [JSON]: STORE holds exactly JSON's rows (the fixture's), a null as the empty text.
 same() {
-  python3 - "$1" "${2:-$expected}" <<'PY' || fail "$1 differs from ${2:-the fixture}"
+  python3 - "$1" "${2:-$data/legacy-zuld.json}" <<'PY' || fail "$1 differs from ${2:-the fixture}"
 import json, sqlite3, sys
 want = [{k: "" if v is None else v for k, v in row.items()}
         for row in json.load(open(sys.argv[2], encoding="utf-8"))]
@@ -36,7 +35,7 @@ PY
 
 # variant OUT CODE: the fixture changed by Python CODE on `data`, a bytearray.
 variant() {
-  python3 - "$fixture" "$1" "$2" <<'PY'
+  python3 - "$data/legacy-zuld.mdb" "$1" "$2" <<'PY'
 import sys
 data = bytearray(open(sys.argv[1], "rb").read())
 page = lambda n: slice(n * 4096, (n + 1) * 4096)

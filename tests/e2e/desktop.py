@@ -1,0 +1,218 @@
+"""End-to-end harness: a private X server (Xvfb) with a tray host (trayer) and a window manager
+(openbox), the Release program started in it, and what a user sees and does there. Everything
+it starts ends with the test. The Release folder is $KELVARN_RELEASE or the first argument;
+screenshots and the program's output go to $KELVARN_BUILD/e2e, screenshots also to
+$KELVARN_SCREENSHOTS when set."""
+import atexit, os, shutil, sqlite3, subprocess, sys, tempfile, time
+from Xlib import X, XK, display, error, protocol
+from Xlib.ext import xtest
+
+RELEASE = os.path.abspath(os.environ.get("KELVARN_RELEASE") or sys.argv[1])
+ARTIFACTS = os.path.join(os.environ.get("KELVARN_BUILD") or RELEASE, "e2e")
+TMP = tempfile.mkdtemp(prefix="kelvarn-e2e.")
+os.makedirs(ARTIFACTS, exist_ok=True)
+results, children, keycodes = [0, 0], [], {}
+# Nothing from the caller's desktop reaches the program (a session bus would put its icon in
+# the caller's panel); pages it opens are recorded by a stand-in for xdg-open and $BROWSER.
+for name in ("DBUS_SESSION_BUS_ADDRESS", "SESSION_MANAGER", "WAYLAND_DISPLAY", "QT_IM_MODULE",
+             "XMODIFIERS", "QT_FONT_DPI", "QT_SCALE_FACTOR", "XDG_CONFIG_HOME", "XDG_DATA_HOME"):
+    os.environ.pop(name, None)
+os.environ.update(QT_QPA_PLATFORM="xcb", LC_ALL="C.UTF-8", HOME=f"{TMP}/home",
+                  XDG_RUNTIME_DIR=f"{TMP}/run", PATH=f"{TMP}/bin:{os.environ['PATH']}",
+                  BROWSER=f"{TMP}/bin/xdg-open")
+for folder in ("home", "run", "bin"):
+    os.makedirs(f"{TMP}/{folder}", mode=0o700)
+with open(f"{TMP}/bin/xdg-open", "w") as recorder:
+    recorder.write(f'#!/bin/sh\nprintf "%s\\n" "$1" >>"{TMP}/pages"\n')
+os.chmod(f"{TMP}/bin/xdg-open", 0o755)
+
+
+def check(what, ok, why=""):
+    results[not ok] += 1
+    print(("ok:   " if ok else "FAIL: ") + what + ("" if ok or why == "" else f"\n  {why}"))
+    return ok
+
+
+def finish():
+    print(f"{results[0]} passed, {results[1]} failed")
+    sys.exit(results[1] > 0)
+
+
+def wait(fn, seconds=30):  # fn's first true result, or None (a vanished window counts as no)
+    end = time.monotonic() + seconds
+    while True:
+        try:
+            value = fn()
+        except error.XError:
+            value = None
+        if value or time.monotonic() > end:
+            return value
+        time.sleep(0.05)
+
+
+def spawn(*args, **kw):  # a child that ends with the test, even one killed outright
+    children.append(subprocess.Popen(["setpriv", "--pdeathsig", "TERM", "--", *args], **kw))
+    return children[-1]
+
+
+def end(child, seconds=10):
+    child.terminate()
+    try:
+        return child.wait(seconds)
+    except subprocess.TimeoutExpired:
+        child.kill()
+        return child.wait()
+
+
+@atexit.register
+def _cleanup():
+    for child in reversed(children):
+        end(child)
+    shutil.rmtree(TMP, ignore_errors=True)
+
+
+def start(program, log, **kw):  # the program in the background, its output kept
+    return spawn(program, stdout=open(f"{ARTIFACTS}/{log}.log", "w"), stderr=subprocess.STDOUT, **kw)
+
+
+def exits(child, seconds=30):
+    try:
+        return child.wait(seconds)
+    except subprocess.TimeoutExpired:
+        return "still running"
+
+
+def sql(store, statement):
+    with sqlite3.connect(store, timeout=10) as db:
+        return db.execute(statement).fetchall()
+
+
+def pages():
+    return open(f"{TMP}/pages").read() if os.path.exists(f"{TMP}/pages") else ""
+
+
+class Desktop:  # Xvfb, a notification area at the top right (trayer) and openbox
+
+    def __init__(self):
+        read, write = os.pipe()
+        spawn("Xvfb", "-displayfd", str(write), "-screen", "0", "1280x800x24", "-nolisten", "tcp",
+              pass_fds=[write], stderr=subprocess.DEVNULL)
+        os.close(write)
+        os.environ["DISPLAY"] = ":" + os.read(read, 16).decode().strip()
+        self.d = wait(display.Display)
+        self.root = self.d.screen().root
+        # A tray host that has not mapped its panel after a while is started again: on a busy
+        # machine one now and then never does.
+        for _ in range(3):
+            self.trayer = spawn("trayer", "--edge", "top", "--align", "right", "--widthtype",
+                                "pixel", "--width", "200", "--heighttype", "pixel", "--height",
+                                "32", "--SetDockType", "true", stderr=subprocess.DEVNULL)
+            if wait(lambda: self.windows(self.trayer.pid), 20):
+                break
+            end(self.trayer)
+        spawn("openbox", "--sm-disable", stderr=subprocess.DEVNULL)
+        wait(lambda: self.prop(self.root, "_NET_SUPPORTING_WM_CHECK"))
+
+    def prop(self, window, name):
+        value = window.get_full_property(self.d.intern_atom(name), X.AnyPropertyType)
+        return value and value.value
+
+    def windows(self, pid, docked=False):  # pid's mapped top-level windows, or tray icons
+        found = []
+
+        def walk(window, in_tray):
+            for child in window.query_tree().children:
+                try:
+                    owner = (self.prop(child, "_NET_WM_PID") or [None])[0]
+                    if owner == pid and self.mapped(child) and in_tray == docked:
+                        found.append(child)
+                    walk(child, in_tray or owner == self.trayer.pid)
+                except error.BadWindow:  # gone meanwhile
+                    pass
+
+        walk(self.root, False)
+        return found
+
+    def title(self, window):
+        return (self.prop(window, "_NET_WM_NAME") or b"").decode()
+
+    def size(self, window):
+        geometry = window.get_geometry()
+        return f"{geometry.width}x{geometry.height}"
+
+    def mapped(self, window):
+        return window.get_attributes().map_state == X.IsViewable
+
+    def topmost(self, window):
+        above = self.d.intern_atom("_NET_WM_STATE_ABOVE")
+        return above in (self.prop(window, "_NET_WM_STATE") or [])
+
+    def activate(self, window):  # gives the window the keyboard, through the window manager
+        active = self.d.intern_atom("_NET_ACTIVE_WINDOW")
+        message = protocol.event.ClientMessage(window=window, client_type=active,
+                                               data=(32, [2, X.CurrentTime, 0, 0, 0]))
+        self.root.send_event(message, X.SubstructureRedirectMask | X.SubstructureNotifyMask)
+        return wait(lambda: self.prop(self.root, "_NET_ACTIVE_WINDOW")[0] == window.id, 20)
+
+    def map_keys(self, text):
+        # Every character gets a key of its own (a spare multimedia key) for type(), before
+        # the program starts: Qt reads a changed map late and may drop characters.
+        low = self.d.display.info.min_keycode
+        mapping = self.d.get_keyboard_mapping(low, self.d.display.info.max_keycode - low + 1)
+        spare = [low + i for i, syms in enumerate(mapping)
+                 if all(s == 0 or 0x1008FF00 <= s <= 0x1008FFFF for s in syms)]
+        for char in sorted(set(text.lower()) - set(keycodes) - {"\n"}):
+            keycodes[char] = spare.pop(0)
+            keysym = ord(char) if ord(char) < 0x100 else 0x01000000 + ord(char)
+            self.d.change_keyboard_mapping(keycodes[char], [(keysym,)])
+        self.d.sync()
+
+    def press(self, *codes):
+        for kind, order in ((X.KeyPress, codes), (X.KeyRelease, reversed(codes))):
+            for code in order:
+                xtest.fake_input(self.d, kind, code)
+        self.d.sync()
+        time.sleep(0.02)
+
+    def key(self, window, *names):  # key(box, "Return"), key(box, "ctrl+a", "BackSpace")
+        aliases = {"ctrl": "Control_L", "alt": "Alt_L"}
+        if not self.activate(window):
+            return False
+        for name in names:
+            self.press(*(self.d.keysym_to_keycode(XK.string_to_keysym(aliases.get(k, k)))
+                         for k in name.split("+")))
+        return True
+
+    def type(self, window, text):  # a key of one letter gives the small one: Shift for capitals
+        shift, enter = (self.d.keysym_to_keycode(k) for k in (XK.XK_Shift_L, XK.XK_Return))
+        if not self.activate(window):
+            return False
+        for char in text:
+            code = enter if char == "\n" else keycodes[char.lower()]
+            self.press(*([shift, code] if char != char.lower() else [code]))
+        return True
+
+    def click(self, window, x, y, clicks=1):  # at client coordinates
+        at = self.root.translate_coords(window, x, y)
+        xtest.fake_input(self.d, X.MotionNotify, x=at.x, y=at.y)
+        wait(lambda: (lambda p: (p.root_x, p.root_y))(self.root.query_pointer()) == (at.x, at.y))
+        for _ in range(clicks):
+            xtest.fake_input(self.d, X.ButtonPress, 1)
+            xtest.fake_input(self.d, X.ButtonRelease, 1)
+            self.d.sync()
+            time.sleep(0.08)
+        return True
+
+    def highlight(self, window, x):
+        # (top, bottom) of the first run of selection colour (blue well above red) in column x
+        height = window.get_geometry().height
+        pixels = window.get_image(x, 0, 1, height, X.ZPixmap, 0xFFFFFFFF).data  # BGRX
+        rows = [y for y in range(height) if pixels[4 * y] - pixels[4 * y + 2] >= 100]
+        run = [y for i, y in enumerate(rows) if y == rows[0] + i]
+        return (run[0], run[-1]) if run else None
+
+    def screenshot(self, name, window):
+        path = f"{ARTIFACTS}/{name}.png"
+        subprocess.run(["import", "-frame", "-window", str(window.id), path], check=True)
+        if os.environ.get("KELVARN_SCREENSHOTS"):
+            shutil.copy(path, os.environ["KELVARN_SCREENSHOTS"])

@@ -1,0 +1,182 @@
+"""Kelvarn as a user meets it on a desktop: started without a display and without a store;
+installed with its menu entry into an awkwardly named folder and started from that entry;
+accounts added in the editor with Chinese and multi-line texts, real confirmation boxes
+answered, an account shown, modified and deleted, the window hidden to the tray and brought
+back, the about page opened, and the program closed with the editor loaded; installed again
+over the accounts. Each step checks what is on the screen and what is stored."""
+import filecmp, hashlib, os, re, shutil, subprocess, sys
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from desktop import RELEASE, TMP, Desktop, check, exits, finish, pages, sql, start, wait
+
+REPO = os.path.abspath(os.path.join(os.path.dirname(__file__), "../.."))
+HOME = os.environ["HOME"]
+CAPTION, EDITOR, QUESTION = "KelvarnV15.1.4", "Form1", "提示："
+# Accounts as type, name, content; DECLINED is answered 否, NEW_MAIL is MAIL modified.
+MAIL = ("工作", "公司邮箱", "账号：zhangsan@example.com\n密码：Abc-123")
+OA = ("工作", "报销系统", "网址：http://oa.example.com\n（每月5日前提交）")
+DISK = ("生活", "小明's 网盘", "用户名：xiaoming")
+DECLINED = ("生活", "不要保存", "这一条选否")
+NEW_MAIL = ("工作", "企业邮箱", "账号：zhangsan@example.com\n密码：Xyz-789")
+# Client positions of the controls.
+ADD, MODIFY, DELETE, ABOUT, HIDE = (195, 15), (195, 46), (195, 77), (195, 140), (195, 285)
+BACK, EDITOR_ADD, EDITOR_MODIFY = (54, 12), (54, 37), (54, 62)
+BOXES = ((45, 110), (50, 155), (250, 80))  # the editor's type, name and content
+
+# ---- 1. starts that fail -----------------------------------------------------------------
+app = f"{TMP}/app"
+os.makedirs(app)
+shutil.copy(f"{RELEASE}/kelvarn", app)
+bare = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "QT_QPA_PLATFORM")}
+run = subprocess.run([f"{app}/kelvarn"], env=bare, capture_output=True, text=True, timeout=60)
+check("without a display it says so in one line and exits with code 2",
+      (run.returncode, run.stdout + run.stderr) ==
+      (2, "kelvarn: no graphical display to show the window on; start it on a desktop.\n"),
+      f"{run.returncode}: {run.stdout}{run.stderr}")
+desk = Desktop()
+desk.map_keys("".join("".join(a) for a in (MAIL, OA, DISK, DECLINED, NEW_MAIL)))
+kelvarn = start(f"{app}/kelvarn", "journey-no-store")
+box = wait(lambda: desk.windows(kelvarn.pid))
+check("without a store only an error box titled Kelvarn maps, and no tray icon",
+      box and len(box) == 1 and desk.title(box[0]) == "Kelvarn" and
+      not desk.windows(kelvarn.pid, docked=True))
+desk.screenshot("startup-no-store", box[0])
+desk.key(box[0], "Return")
+check("Return answers it; the program ends with a non-zero exit code", exits(kelvarn) == 1)
+check("no zuld.mdb was created", os.listdir(app) == ["kelvarn"])
+
+# ---- 2. installing ------------------------------------------------------------------------
+folder = f"{TMP}/my apps/100% o'k $HOME \"q\" 账号"
+store = f"{folder}/zuld.mdb"
+entry = f"{HOME}/.local/share/applications/kelvarn.desktop"
+
+
+def install():
+    return subprocess.run([f"{REPO}/tools/install-desktop.sh", RELEASE], capture_output=True,
+                          env={**os.environ, "PREFIX": folder}).returncode == 0
+
+
+def files():
+    return " ".join(sorted(os.listdir(folder)))
+
+
+
+check("install-desktop.sh installs into a folder chosen by PREFIX", install())
+check("with the program, the store tool, the icon and a private empty store",
+      (files(), oct(os.stat(store).st_mode & 0o777), sql(store, "select count(*) from 账号集合"))
+      == ("kelvarn kelvarn-store kelvarn.png zuld.mdb", "0o600", [(0,)]))
+check("the menu entry is valid", subprocess.run(["desktop-file-validate", entry]).returncode == 0)
+# The program it starts, its Exec line read the way desktops do: the file's string escapes,
+# then %%, then one argument in double quotes with \ " ` $ escaped.
+exec_line = re.search("^Exec=(.*)$", open(entry).read(), re.M)[1].replace("\\\\", "\\")
+quoted = re.fullmatch(r'"((?:[^"\\]|\\.)*)"', exec_line.replace("%%", "%"))
+program = [re.sub(r'\\([\\"`$])', r"\1", quoted[1]) if quoted else exec_line]
+check("its command names the installed program", program == [f"{folder}/kelvarn"], program)
+check("the menu icon is the program's icon", filecmp.cmp(
+    f"{HOME}/.local/share/icons/hicolor/128x128/apps/kelvarn.png", f"{REPO}/resources/kelvarn.png"))
+
+# ---- 3. the main window, adding -------------------------------------------------------------
+kelvarn = start(program[0], "journey", cwd=HOME)
+main = (wait(lambda: desk.windows(kelvarn.pid)) or [None])[0]
+check("the main window maps", main) or finish()
+check(f"titled {CAPTION}", wait(lambda: desk.title(main) == CAPTION), desk.title(main))
+check("its client area is 499x315, on top", (desk.size(main), desk.topmost(main)) == ("499x315", True))
+icon = (wait(lambda: desk.windows(kelvarn.pid, docked=True)) or [None])[0]
+check("its icon is in the notification area", icon)
+desk.screenshot("startup-main", main)
+desk.click(main, *ADD)
+editor = wait(lambda: next((w for w in desk.windows(kelvarn.pid) if desk.title(w) == EDITOR), None))
+check("添加记录 shows the editor alone, on top",
+      editor and desk.windows(kelvarn.pid) == [editor] and desk.topmost(editor)) or finish()
+
+
+def fill(account):  # types into the editor's boxes, replacing them; "" leaves a box alone
+    return all(not text or (desk.click(editor, *at) and desk.key(editor, "ctrl+a", "BackSpace") and
+                            desk.type(editor, text)) for at, text in zip(BOXES, account))
+
+
+def ask(window, button, key, what, shot=None):
+    """Clicks the button that asks, checks the question box over the hidden window, answers it
+    with `key` and waits for the window to come back."""
+    desk.click(window, *button)
+    box = wait(lambda: next((w for w in desk.windows(kelvarn.pid) if desk.title(w) == QUESTION), None))
+    if check(f"{what}: a box titled {QUESTION} maps over the hidden window",
+             box and not desk.mapped(window)):
+        if shot:
+            desk.screenshot(shot, box)
+        check(f"  {key} answers it, the window is back",
+              desk.key(box, key) and wait(lambda: desk.mapped(window)))
+
+
+def add(account, key, shots=(None, None)):
+    check(f"{account[1]} is typed into the editor", fill(account))
+    if shots[0]:
+        desk.screenshot(shots[0], editor)
+    ask(editor, EDITOR_ADD, key, f"adding {account[1]}, answered {key}", shots[1])
+
+
+def accounts():
+    return sql(store, "select 账号类型, 账号名称, 账号内容 from 账号集合")
+
+
+add(MAIL, "Return", ("journey-editor-add", "journey-confirm"))
+add(OA, "Return")
+add(DISK, "Return")
+add(DECLINED, "Escape")
+check("the store holds the three accepted accounts as typed", accounts() == [MAIL, OA, DISK],
+      accounts())
+
+# ---- 4. modifying and deleting --------------------------------------------------------------
+desk.click(editor, *BACK)
+check("返回 brings back the main window", wait(lambda: desk.windows(kelvarn.pid) == [main]))
+desk.click(main, 60, 8)  # the tree: 工作 (公司邮箱, 报销系统), 生活 (小明's 网盘)
+band = wait(lambda: desk.highlight(main, 3))
+check("a click selects the first type", band) or finish()
+top, height = band[0], band[1] - band[0] + 1
+
+
+def row(n, clicks=1):  # clicks a tree row (twice: shows its account), waits for its selection
+    desk.click(main, 60, top + height * n + height // 2, clicks)
+    return wait(lambda: desk.highlight(main, 3) == (top + height * n, top + height * n + height - 1))
+
+
+check("Right opens it; a double click shows 公司邮箱", desk.key(main, "Right") and row(1, 2))
+desk.click(main, *MODIFY)
+check("修改当前记录 shows the editor alone", wait(lambda: desk.windows(kelvarn.pid) == [editor]))
+check("the new name and content are typed in", fill(("",) + NEW_MAIL[1:]))
+desk.screenshot("journey-editor-modify", editor)
+ask(editor, EDITOR_MODIFY, "Return", "modifying 公司邮箱")
+check("the shown account changed in its own row", accounts() == [NEW_MAIL, OA, DISK], accounts())
+desk.click(editor, *BACK)
+check("返回 brings back the main window", wait(lambda: desk.mapped(main)))
+check("the rebuilt tree's types open again; a double click shows 企业邮箱",
+      row(0) and desk.key(main, "Right") and row(3) and desk.key(main, "Right") and row(1, 2))
+desk.screenshot("journey-main", main)
+check("a double click shows 小明's 网盘", row(4, 2))
+ask(main, DELETE, "Return", "deleting 小明's 网盘")
+check("the store lost exactly that row", accounts() == [NEW_MAIL, OA], accounts())
+
+# ---- 5. tray, web page, closing -------------------------------------------------------------
+desk.click(main, *HIDE)
+check("隐藏到托盘 hides the main window", wait(lambda: not desk.mapped(main)))
+desk.click(icon, 11, 15)
+check("a click on the icon brings it back, on top",
+      wait(lambda: desk.mapped(main)) and desk.topmost(main))
+desk.click(main, *ABOUT)
+host = re.search(r'kWebHost\[\] = "(.*)"', open(f"{RELEASE}/generated/version.h").read())[1]
+check("关于 opens the about page",
+      wait(lambda: pages() == f"http://{host}/mypregrams/zul/about.html\n"), pages())
+desk.click(main, *ADD)
+check("添加记录 shows the editor", wait(lambda: desk.mapped(editor)))
+desk.click(editor, *BACK)
+check("返回 brings the main window back", wait(lambda: desk.mapped(main)))
+desk.key(main, "alt+F4")
+check("closing the main window ends the program with exit code 0", exits(kelvarn) == 0)
+check("its icon is gone", not desk.windows(kelvarn.pid, docked=True))
+check("the store passes PRAGMA integrity_check, its accounts kept",
+      (sql(store, "pragma integrity_check"), accounts()) == ([("ok",)], [NEW_MAIL, OA]))
+stored = hashlib.sha256(open(store, "rb").read()).digest()
+check("installing again keeps the accounts byte for byte, nothing else beside them",
+      install() and hashlib.sha256(open(store, "rb").read()).digest() == stored and
+      files() == "kelvarn kelvarn-store kelvarn.png zuld.mdb")
+finish()

@@ -1,0 +1,345 @@
+// The accounts through the windows: the tree after each rebuild, the record view, deleting,
+// and the editor adding and modifying.
+#include <QApplication>
+#include <QClipboard>
+#include <QMimeData>
+
+#include "AccountTree.h"
+#include "WidgetTest.h"
+
+using namespace testsupport;
+
+namespace {
+
+const QString kAskAdd = "提示：|确定添加该条信息？|是*,否";
+const QString kAskModify = "提示：|确定修改该条信息？|是*,否";
+const QString kAskDelete = "提示：|确定要删除这个账号？|是*,否";
+const QString kUnchanged = "Kelvarn|若不需修改请点击返回！|确定";
+const QString kNoDelete = "Kelvarn|请选择要【删除】的账号！|确定";
+const QString kTimes = '|' + kTime + '|' + kTime;
+
+}  // namespace
+
+class AccountsTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  // Accounts with an empty or null type get no node but keep their place in the keys. The
+  // editor offers the types in the order of the tree.
+  void nodes_data() {
+    QTest::addColumn<QStringList>("accounts");
+    QTest::addColumn<QString>("tree");
+    QTest::addColumn<QString>("types");
+    QTest::newRow("worked example")
+        << QStringList{"A|工作", "B|生活", "C|工作"} << "y1:工作[c1:A,c3:C] y2:生活[c2:B]"
+        << "工作,生活,";
+    QTest::newRow("exact types") << QStringList{"a|mail", "b|Mail", "c|mail ", "d|mail"}
+                                 << "y1:mail[c1:a,c4:d] y2:Mail[c2:b] y3:mail [c3:c]"
+                                 << "mail,Mail,mail ,";
+    QTest::newRow("untyped") << QStringList{"A|", "B", "C|工作", "D|", "E|生活", "F|工作"}
+                             << "y1:工作[c3:C,c6:F] y2:生活[c5:E]"
+                             << "工作,生活,";
+    QTest::newRow("no types") << QStringList{"A|", "B"} << ""
+                              << "";
+  }
+  void nodes() {
+    QFETCH(QStringList, accounts);
+    QFETCH(QString, tree);
+    QFETCH(QString, types);
+    Main m(accounts);
+    QCOMPARE(m.tree() + m.state(), tree + "SXT");
+    m.open();
+    QCOMPARE(m.editorBoxes().join(','), types + ",,");
+  }
+
+  // The tree, the buttons and the offered types follow the rows through rebuilds (by 返回),
+  // beyond 16-bit counts.
+  void rebuildsFollowTheTable() {
+    Main m;
+    QCOMPARE(m.tree() + m.state(), "T");
+    const auto rebuild = [&] {  // what the editor offers, then the tree after 返回
+      m.open();
+      const QString offered = m.editorBoxes().join(',');
+      m.e("cmdFh")->click();
+      return offered + ' ' + m.tree() + m.state();
+    };
+    m.s.add({"A|工作"});
+    QCOMPARE(rebuild(), ",, y1:工作[c1:A]SXT zulM");
+    m.s.sql("DELETE FROM 账号集合");
+    QCOMPARE(rebuild(), "工作,,, T zulM");
+    m.s.add({"B|生活"});
+    QCOMPARE(rebuild(), ",, y1:生活[c1:B]SXT zulM");  // not the types of an earlier table
+    m.s.sql(
+        "WITH RECURSIVE n(i) AS (SELECT 2 UNION ALL SELECT i + 1 FROM n WHERE i < 40000) "
+        "INSERT INTO 账号集合 SELECT 'a' || i, 't' || (i % 3), i, '', '' FROM n");
+    QVERIFY(rebuild().startsWith("生活,,, y1:生活[c1:B] y2:t2[c2:a2,c5:a5,"));
+    const auto* tree = static_cast<AccountTree*>(m.c<QTreeView>("tvwXs")->model());
+    QCOMPARE(tree->typeTexts(), QStringList({"生活", "t2", "t0", "t1"}));
+    QCOMPARE(tree->rowCount(tree->find("y4")), 13333);
+    QCOMPARE(tree->flags(tree->find("c40000")),
+             Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren);
+    m.doubleClick("c40000");
+    QCOMPARE(m.view(), "40000");
+  }
+
+  // An account shows its own row's content (names need not be unique), Windows line breaks
+  // as plain lines; a type empties the view; a row gone since the rebuild, or no selection,
+  // changes nothing. The right button shows a message instead of a menu. Ctrl alone copies
+  // the selection as plain lines, or empties the clipboard when nothing is selected; with
+  // Shift or Alt the key is the box's alone.
+  void recordView() {
+    Main m({"A|工作|第一行\r\n第二行\r\n\r\n第四行", "A|工作|第二个"});
+    m.w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&m.w));
+    auto* box = m.c<QPlainTextEdit>("txtXs");
+    m.doubleClick("c2");
+    QCOMPARE(m.view(), "第二个");
+    m.doubleClick("y1");
+    QCOMPARE(m.view(), "");
+    m.doubleClick("c1");
+    QCOMPARE(m.view() + QString::number(box->document()->blockCount()),
+             "第一行\n第二行\n\n第四行4");
+    m.s.sql("DELETE FROM 账号集合 WHERE rowid = 2");
+    m.doubleClick("c2");
+    auto* tree = m.c<QTreeView>("tvwXs");
+    tree->selectionModel()->clear();
+    QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, {5, 280});
+    QCOMPARE(m.view(), "第一行\n第二行\n\n第四行");
+
+    QTextCursor selection = box->textCursor();
+    selection.setPosition(1);
+    selection.setPosition(2, QTextCursor::KeepAnchor);
+    box->setTextCursor(selection);
+    QTest::mouseClick(box->viewport(), Qt::RightButton, {}, {200, 200});
+    QCOMPARE(m.take(), QStringList{"Kelvarn|右键已被禁止,复制请用Ctrl+C|确定"});
+    QVERIFY(m.w.isVisible() && !QApplication::activePopupWidget());
+    QCOMPARE(box->textCursor().selectedText(), "一");
+    QTest::mouseClick(box->viewport(), Qt::LeftButton, {}, {200, 200});
+    QVERIFY(m.boxes.isEmpty());
+
+    box->selectAll();
+    QClipboard* clipboard = QApplication::clipboard();
+    for (const Qt::KeyboardModifiers modifiers :
+         {Qt::ControlModifier | Qt::ShiftModifier, Qt::ControlModifier | Qt::AltModifier,
+          Qt::KeyboardModifiers(Qt::ControlModifier)}) {
+      clipboard->setText("旧");
+      QTest::keyClick(box, Qt::Key_C, modifiers);
+      QCOMPARE(clipboard->text(), modifiers == Qt::ControlModifier ? m.view() : "旧");
+    }
+    QVERIFY(!clipboard->mimeData()->hasHtml());
+    box->moveCursor(QTextCursor::End);
+    QTest::keyClick(box, Qt::Key_C, Qt::ControlModifier);
+    QVERIFY(clipboard->text().isEmpty());
+  }
+
+  // After the question, the row of the selected node goes, whatever is shown and whatever
+  // else bears its name; a selection that stands for no row deletes nothing and says so.
+  // Either way the tree is rebuilt (B, added meanwhile, shows) and the view emptied.
+  void deleting_data() {
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QString>("selected");  // "-": none
+    QTest::addColumn<bool>("yes");
+    QTest::addColumn<QString>("left");  // the names left in the store, then the boxes shown
+    const QString all = "A O'Brien O'Brien O''Brien 工作 B ";
+    const auto row = [](const char* tag, const char* shown, const char* selected, bool yes,
+                        const QString& left) {
+      QTest::newRow(tag) << shown << selected << yes << left;
+    };
+    row("no", "c2", "c2", false, all + kAskDelete);
+    row("yes", "c4", "c3", true, "A O'Brien O''Brien 工作 B " + kAskDelete);
+    row("type node", "c1", "y3", true, all + kAskDelete + kNoDelete);
+    row("type named like an account", "c1", "y1", true, all + kAskDelete + kNoDelete);
+    row("no selection", "c1", "-", true, all + kAskDelete + kNoDelete);
+    row("row gone", "c1", "c1", true, "O'Brien O'Brien O''Brien 工作 B " + kAskDelete + kNoDelete);
+  }
+  void deleting() {
+    QFETCH(QString, shown);
+    QFETCH(QString, selected);
+    QFETCH(bool, yes);
+    QFETCH(QString, left);
+    Main m({"A|工作", "O'Brien|工作", "O'Brien|生活", "O''Brien|工作", "工作|其他"});
+    m.doubleClick(shown);
+    if (selected == "-")
+      m.c<QTreeView>("tvwXs")->selectionModel()->clear();
+    else
+      m.w.selectNode(selected);
+    if (!left.startsWith("A ")) m.s.sql("DELETE FROM 账号集合 WHERE 账号名称 = 'A'");
+    m.s.add({"B|其他"});
+    m.answers = {yes ? Module1::vbYes : Module1::vbNo};
+    m.c("cmdSc")->click();
+    QCOMPARE(m.s.names() + ' ' + m.boxes.join(""), left);
+    QVERIFY(m.tree().endsWith(QString(",c%1:B]").arg(m.s.names().count(' ') + 1)));
+    QCOMPARE(m.view(), "");
+  }
+
+  // With nothing shown, only the message and no rebuild. The last account takes the buttons.
+  void deletingEdges() {
+    Main m({"A|工作"});
+    m.s.add({"B|生活"});
+    m.c("cmdSc")->click();
+    QCOMPARE(m.take().join("") + m.tree(), kNoDelete + "y1:工作[c1:A]");
+    m.s.sql("DELETE FROM 账号集合 WHERE 账号名称 = 'B'");
+    m.doubleClick("c1");
+    m.c("cmdSc")->click();
+    QCOMPARE(m.take().join("") + m.s.names() + m.tree() + m.state() + m.view(),
+             kAskDelete + "T zulM");
+  }
+
+  // Each opening sets list, boxes, mode and focus afresh. One editor serves the run and loads
+  // once: the store is moved away after the first opening, where a second load would fail.
+  // 返回 and a close request give the main window back, its view empty, its tree rebuilt.
+  void openingsAndReturns() {
+    Main m({"A|工作|第一行\r\n第二行"});
+    m.c("cmdXg")->click();  // nothing shown
+    QCOMPARE(m.take(), QStringList{"Kelvarn|请选择要【修改】的账号！|确定"});
+    QCOMPARE(m.state() + (m.editor() ? " editor" : ""), "SXT zulM");
+    const auto opened = [&] {
+      return (m.editorBoxes() << (m.e("cmdTj")->isEnabled() ? "Tj" : "")
+                              << (m.e("cmdXg")->isEnabled() ? "Xg" : "")
+                              << m.editor()->focusWidget()->objectName() << m.state())
+          .join(',');
+    };
+    m.open();
+    QCOMPARE(opened(), "工作,,,,Tj,,cmbLx,SXT zulTjXg");
+    m.fill("未保存", "x", "y");
+    m.e("cmdFh")->click();
+    m.s.add({"B|生活"});
+    const zulTjXg* first = m.editor();
+    QVERIFY(QFile::rename(m.s.path(), m.s.path() + ".moved"));
+    m.open("c1");
+    QCOMPARE(opened(), "工作,工作,A,第一行\n第二行,,Xg,txtNr,SXT zulTjXg");
+    QVERIFY(!m.editor()->close());
+    QVERIFY(QFile::rename(m.s.path() + ".moved", m.s.path()));
+    QCOMPARE(m.state() + m.view() + m.tree(), "SXT zulMy1:工作[c1:A] y2:生活[c2:B]");
+    m.open();
+    QCOMPARE(opened(), "工作,生活,,,,Tj,,cmbLx,SXT zulTjXg");
+    QVERIFY(m.editor() == first && m.boxes.isEmpty());
+  }
+
+  void incompleteInputWritesNothing() {
+    for (const QString account : {"", "c1"}) {
+      Main m({"A|工作"});
+      m.open(account);
+      for (int missing = 0; missing < 3; ++missing) {
+        QStringList input = {"工作", "A", "x"};
+        input[missing].clear();
+        m.fill(input[0], input[1], input[2]);
+        m.e(account.isEmpty() ? "cmdTj" : "cmdXg")->click();
+        QCOMPARE(m.editorBoxes(), QStringList{"工作"} + input);
+      }
+      const QString message =
+          account.isEmpty() ? "请输入完整信息！" : "【账号类型、名称、内容】都不能为空！";
+      QCOMPARE(m.boxes, QStringList(3, "Kelvarn|" + message + "|确定"));
+      QCOMPARE(m.s.rows(), QStringList{"A|工作|内容" + kTimes});
+    }
+  }
+
+  // Texts go in exactly as typed, quotes included; the two times are two clock readings,
+  // here across midnight. Either answer empties the boxes and lists the type once (letter
+  // case makes another), without the first entry of a list taking the place of the text.
+  void adding() {
+    Main m;
+    m.open();
+    m.clock = {QDateTime(QDate(2015, 1, 31), QTime(23, 59, 59)),
+               QDateTime(QDate(2015, 1, 31), QTime(23, 59, 59)),
+               QDateTime(QDate(2015, 2, 1), QTime(0, 0, 0))};
+    m.fill("  ", "O'Brien \"x\"", "第一行\n  第二行\n");
+    m.e("cmdTj")->click();
+    QCOMPARE(m.s.rows(), QStringList{"O'Brien \"x\"|  |第一行\n  第二行\n|2015/01/31 23:59:59|"
+                                     "2015/02/01 00:00:00"});
+    for (const char* type : {"Mail", "Mail", "mail", "  "}) {
+      m.answers = {Module1::vbNo};
+      m.fill(type, "名", "内容");
+      m.e("cmdTj")->click();
+    }
+    QCOMPARE(m.take(), QStringList(5, kAskAdd));  // success is not announced
+    QCOMPARE(m.s.rows().size(), 1);
+    QCOMPARE(m.editorBoxes(), QStringList({"  ", "Mail", "mail", "", "", ""}));
+    QCOMPARE(m.state() + QString::number(m.e("cmdTj")->isEnabled()), "T zulTjXg1");
+  }
+
+  // Letter case alone is a change; content shown with its CR LF as plain lines is not.
+  // 创建时间 stays, 最后修改 is the confirmation's time. 否 keeps the edited texts. The
+  // change goes to the account shown: not to a node clicked since, nor to a same-named account
+  // earlier in the store; a second change in the same opening finds it under its new name.
+  void modifying() {
+    Main m({"Mail|Web|a\r\nb", "Mail|Web|第二个", "Y|Web"});
+    m.doubleClick("c2");
+    m.w.selectNode("c3");
+    m.c("cmdXg")->click();
+    QCOMPARE(m.editorBoxes(), QStringList({"Web", "Web", "Mail", "第二个"}));
+    m.clock = {QDateTime(QDate(2016, 3, 5), QTime(7, 4, 9))};
+    m.e("cmdXg")->click();  // as shown
+    for (const QStringList& input : {QStringList{"Web", "mail", "第二个"},
+                                     {"web", "mail", "第二个"},
+                                     {"web", "O'Neil", "改过"}}) {
+      m.fill(input[0], input[1], input[2]);
+      m.e("cmdXg")->click();
+      QCOMPARE(m.s.rows()[1],
+               input[1] + '|' + input[0] + '|' + input[2] + '|' + kTime + "|2016/03/05 07:04:09");
+    }
+    m.e("cmdXg")->click();
+    m.answers = {Module1::vbNo};
+    m.fill("生活", "B", "新");
+    m.e("cmdXg")->click();
+    QCOMPARE(m.take(),
+             QStringList({kUnchanged, kAskModify, kAskModify, kAskModify, kUnchanged, kAskModify}));
+    QCOMPARE(m.editorBoxes(), QStringList({"Web", "生活", "B", "新"}));
+    m.e("cmdFh")->click();
+    QCOMPARE(m.s.rows()[0] + m.s.rows()[2], "Mail|Web|a\r\nb" + kTimes + "Y|Web|内容" + kTimes);
+    QCOMPARE(m.tree(), "y1:Web[c1:Mail,c3:Y] y2:web[c2:O'Neil]");
+    m.open("c1");
+    m.e("cmdXg")->click();  // CR LF shown as plain lines: unchanged
+    m.e<QComboBox>("cmbLx")->setEditText("web");
+    m.e("cmdXg")->click();  // the content keeps its CR LF
+    QCOMPARE(m.take(), QStringList({kUnchanged, kAskModify}));
+    QCOMPARE(m.s.rows()[0], "Mail|web|a\r\nb|" + kTime + "|2016/03/05 07:04:09");
+  }
+
+  // Deleted by another instance before the lookup, or while the question is open: nothing
+  // is written, not even to a same-named account; the user is told; the editor goes on.
+  void aVanishedAccountIsReportedNotWritten() {
+    for (const bool duringQuestion : {false, true}) {
+      Main m({"A|工作", "A|工作|另一个"});
+      m.open("c1");
+      m.fill("工作", "A", "新");
+      const auto removeFirst = [&] { m.s.sql("DELETE FROM 账号集合 WHERE rowid = 1"); };
+      if (duringQuestion)
+        m.whileBoxShown = removeFirst;
+      else
+        removeFirst();
+      m.e("cmdXg")->click();
+      const QString gone = "Kelvarn|该账号已不存在（可能已被删除），未作修改。|确定";
+      QCOMPARE(m.boxes, duringQuestion ? QStringList({kAskModify, gone}) : QStringList{gone});
+      QCOMPARE(m.s.rows(), QStringList{"A|工作|另一个" + kTimes});
+      QCOMPARE(m.state(), "SXT zulTjXg");
+    }
+  }
+
+  // Ctrl alone with S in the content box runs the enabled action; the key still reaches the
+  // box. Other combinations, and Ctrl+S elsewhere, do nothing.
+  void ctrlSInTheContentBox() {
+    Main m({"A|工作|旧"});
+    m.answers = {Module1::vbNo, Module1::vbNo};
+    m.open();
+    m.fill("生活", "B", "内容");
+    auto* content = m.e<QPlainTextEdit>("txtNr");
+    QTest::keyClick(content, Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
+    QTest::keyClick(content, Qt::Key_S, Qt::ControlModifier | Qt::AltModifier);
+    QTest::keyClick(m.e<QLineEdit>("txtMc"), Qt::Key_S, Qt::ControlModifier);
+    QTest::keyClick(m.e<QComboBox>("cmbLx"), Qt::Key_S, Qt::ControlModifier);
+    const QString typed = Module1::boxText(content);
+    QTest::keyClick(content, Qt::Key_S);
+    QCOMPARE(Module1::boxText(content) + m.boxes.join(""), "s" + typed);
+    QTest::keyClick(content, Qt::Key_S, Qt::ControlModifier);
+    m.e("cmdFh")->click();
+    m.open("c1");
+    content->setPlainText("新");
+    QTest::keyClick(content, Qt::Key_S, Qt::ControlModifier);
+    QCOMPARE(m.take(), QStringList({kAskAdd, kAskModify}));
+    QCOMPARE(m.s.names(), "A");  // both answered 否
+  }
+};
+
+QTEST_MAIN(AccountsTest)
+#include "test_accounts.moc"
