@@ -6,7 +6,7 @@ JOBS       ?= $(shell nproc)
 .PHONY: deps build run test bench screenshots install-desktop clean format
 
 deps:
-	@tools/install-deps.sh
+	@scripts/install-deps.sh
 
 build: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF
@@ -31,7 +31,7 @@ screenshots: build
 	KELVARN_SCREENSHOTS=docs /usr/bin/python3 tests/e2e/journey.py $(BUILD)
 
 install-desktop: build
-	tools/install-desktop.sh $(BUILD)
+	scripts/install-desktop.sh $(BUILD)
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')

@@ -8,12 +8,10 @@
 #include "Controls.h"
 #include "ErrorReport.h"
 #include "StoreError.h"
+#include "Texts.h"
 #include "zulM.h"
 
 namespace {
-
-constexpr char kNoDisplay[] =
-    "kelvarn: no graphical display to show the window on; start it on a desktop.\n";
 
 // Without a display Qt aborts with a long dump; one line says it better.
 bool haveDisplay() {
@@ -35,7 +33,7 @@ std::vector<HeldMessage> heldMessages;
 
 void holdWhileConnecting(QtMsgType type, const QMessageLogContext& context, const QString& text) {
   if (type == QtFatalMsg) {
-    std::fputs(kNoDisplay, stderr);
+    std::fputs(texts::kNoDisplay, stderr);
     std::_Exit(2);
   }
   heldMessages.push_back({type, context.category, text});
@@ -52,7 +50,7 @@ void releaseHeldMessages(QtMessageHandler previous) {
 
 int main(int argc, char** argv) {
   if (!haveDisplay()) {
-    std::fputs(kNoDisplay, stderr);
+    std::fputs(texts::kNoDisplay, stderr);
     return 2;
   }
   const QtMessageHandler previous = qInstallMessageHandler(holdWhileConnecting);

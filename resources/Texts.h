@@ -4,6 +4,9 @@
 // QString::fromUtf8. "%1", "%2" are filled in by the code that shows the text.
 namespace texts {
 
+// The one line printed when there is no graphical desktop to show the window on.
+inline constexpr char kNoDisplay[] = "kelvarn：没有可以显示窗口的图形桌面，请在桌面环境中启动。\n";
+
 // Application title: caption of informational boxes and of the error report.
 inline constexpr char kAppTitle[] = "Kelvarn";
 // Caption of every yes/no question.
@@ -69,10 +72,25 @@ inline constexpr char kStoreNoTable[] = "数据库文件“%1”中没有表“�
 inline constexpr char kStoreNoField[] = "数据库文件“%1”的表“账号集合”缺少字段“%2”。";
 // %2 is SQLite's own message.
 inline constexpr char kStoreFailed[] = "数据库文件“%1”出错：%2";
+inline constexpr char kStoreReadOnly[] =
+    "数据库文件“%1”是只读的，不能保存对账号的修改。请先允许写入这个文件。";
+// %2 is the folder.
+inline constexpr char kStoreFolderReadOnly[] =
+    "数据库文件“%1”所在的文件夹“%"
+    "2”不能写入（修改账号时要在其中建立日志文件），不能保存对账号的修改。"
+    "请先允许写入这个文件夹。";
 inline constexpr char kStoreBadStatement[] = "不支持的语句：%1";
 inline constexpr char kStoreUnknownField[] = "记录集中没有字段“%1”。";
 inline constexpr char kStoreNoCurrentRow[] = "没有当前记录。";
 inline constexpr char kStoreClosed[] = "记录集未打开。";
+
+// kelvarn-store: every command, one line each.
+inline constexpr char kStoreToolUsage[] =
+    "用法：\n"
+    "  kelvarn-store init STORE                       新建空的账号库\n"
+    "  kelvarn-store import OLD.mdb STORE             从旧版 Access 文件导入账号\n"
+    "  kelvarn-store export STORE [--format csv|json] 把全部账号写到标准输出\n"
+    "  kelvarn-store --help | --version               显示本说明或版本\n";
 
 // kelvarn-store import: %1 is the Access file's path unless said otherwise.
 inline constexpr char kImportUsage[] = "用法：kelvarn-store import 旧文件.mdb 账号库";
@@ -85,7 +103,8 @@ inline constexpr char kImportDamaged[] = "Access 文件“%1”已损坏或不�
 inline constexpr char kImportNoTable[] = "Access 文件“%1”中没有表“账号集合”。";
 // %2 is the field.
 inline constexpr char kImportNoField[] = "Access 文件“%1”的表“账号集合”缺少字段“%2”。";
-inline constexpr char kImportFieldType[] = "Access 文件“%1”中字段“%2”的类型不是文本、备注或日期/时间。";
+inline constexpr char kImportFieldType[] =
+    "Access 文件“%1”中字段“%2”的类型不是文本、备注或日期/时间。";
 // %1 is the number of accounts the store would hold.
 inline constexpr char kImportAborted[] = "导入未完成，账号库“%1”没有任何改动。";
 // %1 is the number of accounts, %2 the store's path.
@@ -99,6 +118,11 @@ inline constexpr char kExportWriteFailed[] = "无法写出导出的数据。";
 // Creating a store (kelvarn-store init): %1 is the file's path, %2 the system's reason.
 inline constexpr char kStoreExists[] = "文件“%1”已存在，不会覆盖。";
 inline constexpr char kStoreCannotCreate[] = "无法创建数据库文件“%1”：%2";
+// Reasons a file cannot be made that the user can mend.
+inline constexpr char kReasonNoPermission[] = "没有在这个文件夹中写入的权限";
+inline constexpr char kReasonReadOnlyDisk[] = "文件系统是只读的";
+inline constexpr char kReasonNoFolder[] = "文件夹不存在";
+inline constexpr char kReasonDiskFull[] = "磁盘已满";
 inline constexpr char kInitUsage[] = "用法：kelvarn-store init 账号库";
 inline constexpr char kInitDone[] = "已新建空的账号库“%1”。";
 

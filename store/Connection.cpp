@@ -1,8 +1,11 @@
 #include "Connection.h"
 
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <vector>
 
 #include "Statements.h"
@@ -56,6 +59,17 @@ void requireAccountTable(const Connection& cn) {
   firstColumn(cn, "SELECT rowid FROM 账号集合 LIMIT 0");  // rows are addressed by rowid
 }
 
+// Found out at once rather than when the user's first change fails: SQLite opens a file it
+// may not write read-only without a word, and it makes its journal beside the file.
+void requireWritable(const Connection& cn) {
+  if (sqlite3_db_readonly(cn.handle(), "main") == 1)
+    throw StoreError(errnum::kReadOnly, fillText(texts::kStoreReadOnly, cn.path()));
+  std::string folder = std::filesystem::path(cn.path()).parent_path().string();
+  if (folder.empty()) folder = ".";
+  if (faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) != 0)
+    throw StoreError(errnum::kReadOnly, fillText(texts::kStoreFolderReadOnly, cn.path(), folder));
+}
+
 // WAL would keep copies of changed pages, deleted text included, in a -wal file.
 void useRollbackJournal(const Connection& cn) {
   const auto mode = firstColumn(cn, "PRAGMA journal_mode=DELETE");
@@ -71,7 +85,7 @@ Connection::~Connection() {
   sqlite3_close_v2(db_);
 }
 
-void Connection::Open(const std::string& path) {
+void Connection::Open(const std::string& path, Access access) {
   sqlite3_close_v2(db_);
   db_ = nullptr;
   path_ = path;
@@ -79,8 +93,10 @@ void Connection::Open(const std::string& path) {
   if (kind == FileKind::Missing)
     throw StoreError(errnum::kFileMissing, fillText(texts::kStoreMissing, path));
   // Without SQLITE_OPEN_CREATE a file that vanished meanwhile is an error, not a new store.
-  const int rc = sqlite3_open_v2(sqliteFileName(path).c_str(), &db_,
-                                 SQLITE_OPEN_READWRITE | SQLITE_OPEN_EXRESCODE, nullptr);
+  const bool write = access == Access::ReadWrite;
+  const int rc = sqlite3_open_v2(
+      sqliteFileName(path).c_str(), &db_,
+      (write ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY) | SQLITE_OPEN_EXRESCODE, nullptr);
   try {
     check(rc);
     if (kind == FileKind::Access)
@@ -90,8 +106,9 @@ void Connection::Open(const std::string& path) {
     harden(db_);
     sqlite3_busy_timeout(db_, kBusyTimeoutMs);
     requireAccountTable(*this);
+    if (write) requireWritable(*this);
     check(sqlite3_exec(db_, kSettings, nullptr, nullptr, nullptr));
-    useRollbackJournal(*this);
+    if (write) useRollbackJournal(*this);
   } catch (...) {
     sqlite3_close_v2(db_);
     db_ = nullptr;

@@ -15,10 +15,13 @@ class Connection {
   Connection(const Connection&) = delete;
   Connection& operator=(const Connection&) = delete;
 
-  // Opens an existing store read-write. A missing file, a file that is not an SQLite
-  // database (an Access file is recognised and named as such), or a database without the
-  // table 账号集合 and its five fields throws StoreError and leaves the file untouched.
-  void Open(const std::string& path);
+  enum class Access { ReadWrite, ReadOnly };
+
+  // Opens an existing store. A missing file, a file that is not an SQLite database (an Access
+  // file is recognised and named as such), a database without the table 账号集合 and its
+  // five fields, or, to write, a file or folder that may not be written, throws StoreError
+  // and leaves the folder untouched.
+  void Open(const std::string& path, Access access = Access::ReadWrite);
   bool IsOpen() const { return db_ != nullptr; }
 
   sqlite3* handle() const { return db_; }

@@ -26,10 +26,11 @@ inline constexpr long kNoCurrentRow = 3021;  // before the first or after the la
 inline constexpr long kFileMissing = 3024;
 inline constexpr long kUnknownField = 3265;
 inline constexpr long kNoTable = 3078;
-inline constexpr long kNotDatabase = 3343;  // also an Access file
-inline constexpr long kClosed = 3704;       // operation on a closed record set
-inline constexpr long kFileExists = 3204;   // createStore: the path is taken
+inline constexpr long kNotDatabase = 3343;   // also an Access file
+inline constexpr long kClosed = 3704;        // operation on a closed record set
+inline constexpr long kFileExists = 3204;    // createStore: the path is taken
 inline constexpr long kCannotCreate = 3044;  // createStore: the file cannot be made
+inline constexpr long kReadOnly = 3051;      // the file or its folder may not be written
 }  // namespace errnum
 
 // Fills "%1" and "%2" of a text template.

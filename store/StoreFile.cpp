@@ -28,6 +28,24 @@ constexpr std::string_view kSQLiteMagic{"SQLite format 3\0", 16};
 constexpr std::string_view kJetMagic{"Standard Jet DB\0", 16};
 constexpr std::string_view kAceMagic{"Standard ACE DB\0", 16};
 
+// The system's reason in the user's language where the user can mend the cause.
+std::string reason(int error) {
+  switch (error) {
+    case EACCES:
+    case EPERM:
+      return texts::kReasonNoPermission;
+    case EROFS:
+      return texts::kReasonReadOnlyDisk;
+    case ENOENT:
+    case ENOTDIR:
+      return texts::kReasonNoFolder;
+    case ENOSPC:
+      return texts::kReasonDiskFull;
+    default:
+      return std::strerror(error);
+  }
+}
+
 // The operating system takes a path up to its first NUL: such a path names another file.
 bool hasNul(const std::string& path) {
   return path.find('\0') != std::string::npos;
@@ -77,13 +95,13 @@ FileKind fileKind(const std::string& path) {
 void createStore(const std::string& path) {
   if (hasNul(path))
     throw StoreError(errnum::kCannotCreate,
-                     fillText(texts::kStoreCannotCreate, path, std::strerror(EINVAL)));
+                     fillText(texts::kStoreCannotCreate, path, reason(EINVAL)));
   // O_EXCL: never open, let alone truncate, a file that is already there.
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
   if (fd < 0) {
     if (errno == EEXIST) throw StoreError(errnum::kFileExists, fillText(texts::kStoreExists, path));
     throw StoreError(errnum::kCannotCreate,
-                     fillText(texts::kStoreCannotCreate, path, std::strerror(errno)));
+                     fillText(texts::kStoreCannotCreate, path, reason(errno)));
   }
   // The umask may have taken the owner's bits; nobody else gets any.
   const int modeError = ::fchmod(fd, S_IRUSR | S_IWUSR) == 0 ? 0 : errno;
@@ -91,7 +109,7 @@ void createStore(const std::string& path) {
   try {
     if (modeError != 0)
       throw StoreError(errnum::kCannotCreate,
-                       fillText(texts::kStoreCannotCreate, path, std::strerror(modeError)));
+                       fillText(texts::kStoreCannotCreate, path, reason(modeError)));
     writeSchema(path);
   } catch (...) {
     ::unlink(path.c_str());  // the file is ours: made above, still empty or half made

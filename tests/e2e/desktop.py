@@ -71,8 +71,8 @@ def _cleanup():
     shutil.rmtree(TMP, ignore_errors=True)
 
 
-def start(program, log, **kw):  # the program in the background, its output kept
-    return spawn(program, stdout=open(f"{ARTIFACTS}/{log}.log", "w"), stderr=subprocess.STDOUT, **kw)
+def start(*program, log, **kw):  # the program in the background, its output kept
+    return spawn(*program, stdout=open(f"{ARTIFACTS}/{log}.log", "w"), stderr=subprocess.STDOUT, **kw)
 
 
 def exits(child, seconds=30):
@@ -110,7 +110,7 @@ class Desktop:  # Xvfb, a notification area at the top right (trayer) and openbo
             if wait(lambda: self.windows(self.trayer.pid), 20):
                 break
             end(self.trayer)
-        spawn("openbox", "--sm-disable", stderr=subprocess.DEVNULL)
+        spawn("openbox", "--sm-disable", stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         wait(lambda: self.prop(self.root, "_NET_SUPPORTING_WM_CHECK"))
 
     def prop(self, window, name):

@@ -31,11 +31,11 @@ bare = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "QT_QPA_PLAT
 run = subprocess.run([f"{app}/kelvarn"], env=bare, capture_output=True, text=True, timeout=60)
 check("without a display it says so in one line and exits with code 2",
       (run.returncode, run.stdout + run.stderr) ==
-      (2, "kelvarn: no graphical display to show the window on; start it on a desktop.\n"),
+      (2, "kelvarn：没有可以显示窗口的图形桌面，请在桌面环境中启动。\n"),
       f"{run.returncode}: {run.stdout}{run.stderr}")
 desk = Desktop()
 desk.map_keys("".join("".join(a) for a in (MAIL, OA, DISK, DECLINED, NEW_MAIL)))
-kelvarn = start(f"{app}/kelvarn", "journey-no-store")
+kelvarn = start(f"{app}/kelvarn", log="journey-no-store")
 box = wait(lambda: desk.windows(kelvarn.pid))
 check("without a store only an error box titled Kelvarn maps, and no tray icon",
       box and len(box) == 1 and desk.title(box[0]) == "Kelvarn" and
@@ -44,6 +44,23 @@ desk.screenshot("startup-no-store", box[0])
 desk.key(box[0], "Return")
 check("Return answers it; the program ends with a non-zero exit code", exits(kelvarn) == 1)
 check("no zuld.mdb was created", os.listdir(app) == ["kelvarn"])
+# A store the user may not write (root writes anyway: the program runs as nobody, in a folder
+# of nobody's own) is refused before any window, and nothing is written beside it.
+subprocess.run([f"{RELEASE}/kelvarn-store", "init", f"{app}/zuld.mdb"], capture_output=True)
+os.chmod(TMP, 0o711)
+os.chmod(app, 0o755)
+os.chmod(f"{app}/zuld.mdb", 0o444)
+if os.geteuid() == 0:
+    os.chown(app, 65534, 65534)
+before = {name: open(f"{app}/{name}", "rb").read() for name in os.listdir(app)}
+nobody = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"] * (os.geteuid() == 0)
+kelvarn = start(*nobody, f"{app}/kelvarn", log="journey-read-only")
+box = wait(lambda: desk.windows(kelvarn.pid))
+check("a write-protected store: only an error box titled Kelvarn maps",
+      box and len(box) == 1 and desk.title(box[0]) == "Kelvarn")
+desk.key(box[0], "Return")
+check("Return ends the program with a non-zero exit code, the folder as it was", exits(kelvarn) == 1
+      and {name: open(f"{app}/{name}", "rb").read() for name in os.listdir(app)} == before)
 
 # ---- 2. installing ------------------------------------------------------------------------
 folder = f"{TMP}/my apps/100% o'k $HOME \"q\" 账号"
@@ -52,7 +69,7 @@ entry = f"{HOME}/.local/share/applications/kelvarn.desktop"
 
 
 def install():
-    return subprocess.run([f"{REPO}/tools/install-desktop.sh", RELEASE], capture_output=True,
+    return subprocess.run([f"{REPO}/scripts/install-desktop.sh", RELEASE], capture_output=True,
                           env={**os.environ, "PREFIX": folder}).returncode == 0
 
 
@@ -76,7 +93,7 @@ check("the menu icon is the program's icon", filecmp.cmp(
     f"{HOME}/.local/share/icons/hicolor/128x128/apps/kelvarn.png", f"{REPO}/resources/kelvarn.png"))
 
 # ---- 3. the main window, adding -------------------------------------------------------------
-kelvarn = start(program[0], "journey", cwd=HOME)
+kelvarn = start(program[0], log="journey", cwd=HOME)
 main = (wait(lambda: desk.windows(kelvarn.pid)) or [None])[0]
 check("the main window maps", main) or finish()
 check(f"titled {CAPTION}", wait(lambda: desk.title(main) == CAPTION), desk.title(main))

@@ -1,5 +1,8 @@
 // The store on real files: what opens, that a refused file stays untouched, the three
 // statements, keysets, writes, and a second instance writing beside the program.
+#include <grp.h>
+#include <sys/wait.h>
+
 #include <thread>
 
 #include "Connection.h"
@@ -19,6 +22,29 @@ QString walk(Recordset& rs, const char* field = store::kName) {
   for (std::int64_t i = 1; i <= rs.RecordCount(); ++i, rs.MoveNext())
     values << QString::fromStdString(std::string(rs.FieldText(field)));
   return values.join(' ');
+}
+
+// What an ordinary user meets: a store, or a store's folder, that they may not write is
+// refused at once with its cause, leaving the folder as it was; reading still works.
+bool writeProtectedStoreRefused() {
+  for (const bool folder : {false, true}) {
+    TempStore t;
+    const QString locked = folder ? t.dir() : t.path();
+    QFile::setPermissions(locked, QFile::ReadOwner | QFile::ExeOwner);
+    const QByteArray before = folderBytes(t.dir());
+    const auto error = storeErrorOf([&] { store::Connection().Open(t.path().toStdString()); });
+    const std::string path = t.path().toStdString(), dir = t.dir().toStdString();
+    store::Connection reader;
+    reader.Open(path, store::Connection::Access::ReadOnly);
+    const bool refused =
+        error.number() == store::errnum::kReadOnly &&
+        error.description() == (folder ? store::fillText(texts::kStoreFolderReadOnly, path, dir)
+                                       : store::fillText(texts::kStoreReadOnly, path)) &&
+        folderBytes(t.dir()) == before;
+    QFile::setPermissions(locked, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    if (!refused) return !std::fprintf(stderr, "not refused as expected: %s\n", error.what());
+  }
+  return true;
 }
 
 }  // namespace
@@ -96,6 +122,19 @@ class StoreTest : public QObject {
     QCOMPARE(QString::fromStdString(error.description()), description.arg(path, field));
     QVERIFY(!bad.IsOpen());
     QCOMPARE(folderBytes(dir.path()), before);
+  }
+
+  // Root may write anything: the checks run in a child that is an ordinary user (nobody).
+  void writeProtectedStoreRefusedForAnOrdinaryUser() {
+    const pid_t child = fork();
+    if (child == 0)
+      _exit(geteuid() == 0 && (setgroups(0, nullptr) || setresgid(65534, 65534, 65534) ||
+                               setresuid(65534, 65534, 65534))
+                ? 2
+                : !writeProtectedStoreRefused());
+    int status = -1;
+    waitpid(child, &status, 0);
+    QCOMPARE(status, 0);
   }
 
   // WAL would keep the text of changed rows in a file of its own.

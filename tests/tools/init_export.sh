@@ -2,7 +2,9 @@
 # shellcheck disable=SC1111,SC2015  # messages quote with “ ”; A && B || fail is meant
 # kelvarn-store init makes a fresh owner-only store and never touches an existing file;
 # export gives the rows back unchanged as RFC 4180 CSV and as JSON (parsed by Python's own
-# readers), in store order, without touching the store.
+# readers), in store order, without touching the store, even one the user may not write, into
+# which import and init refuse to write. The usage and version on request, the usage on a
+# wrong call.
 # shellcheck source-path=SCRIPTDIR source=lib.sh
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
@@ -48,4 +50,30 @@ expect 2 "用法" export store.db --format
 status=0
 "$tool" export store.db > /dev/full 2> err.txt || status=$?
 [ "$status" -eq 1 ] && grep -q "无法写出" err.txt || fail "full disk: exit $status: $(cat err.txt)"
+for help in --help -h; do
+  "$tool" "$help" > out.txt && grep -q "kelvarn-store import OLD.mdb STORE" out.txt || fail "$help"
+done
+[ "$("$tool" --version)" = "kelvarn-store 15.1.4" ] || fail "--version"
+expect 2 "kelvarn-store export STORE" frobnicate
+
+# An ordinary user (root may write anything) with a store and a folder they may not write,
+# and a copy of the tool they reach.
+chmod 755 "$work" && mkdir locked && cp "$tool" "$data/legacy-zuld.mdb" store.before locked/
+chmod 444 locked/store.before && chmod 555 locked
+user() {
+  local status=0
+  (cd locked && env ASAN_OPTIONS=detect_leaks=0 \
+    $([ "$(id -u)" != 0 ] || echo setpriv --reuid=65534 --regid=65534 --clear-groups) \
+    ./kelvarn-store "${@:2}") > out.txt 2> err.txt || status=$?
+  [ "$status" = "${1%% *}" ] && { [ "$status" = 0 ] || grep -qF -- "${1#* }" err.txt; } ||
+    fail "${*:2}: exit $status: $(cat err.txt)"
+}
+user "1 数据库文件“store.before”是只读的" import legacy-zuld.mdb store.before
+user "1 没有在这个文件夹中写入的权限" import legacy-zuld.mdb new.db
+user "1 没有在这个文件夹中写入的权限" init new.db
+cmp -s locked/store.before store.before && [ "$(ls locked)" = "$(printf 'kelvarn-store\nlegacy-zuld.mdb\nstore.before')" ] ||
+  fail "a write-protected folder changed: $(ls locked)"
+user "0 " export store.before --format json
+cmp -s out.txt out.json || fail "export of a write-protected store"
+chmod 755 locked
 echo "passed"

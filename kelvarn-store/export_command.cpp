@@ -75,7 +75,7 @@ bool put(const std::string& text) {
 // output could not be written.
 bool exportStore(const std::string& path, Writer& writer) {
   store::Connection cn;
-  cn.Open(path);
+  cn.Open(path, store::Connection::Access::ReadOnly);
   store::Recordset rs;
   rs.Open(store::kTableName, cn);
   if (!put(writer.start())) return false;

@@ -2,13 +2,13 @@
 # Installs Kelvarn for the current user: the portable folder (program, store tool, icon, and
 # an empty store only if the folder has none), a menu entry and the menu icon.
 #
-#   tools/install-desktop.sh BUILD_FOLDER [INSTALL_FOLDER]
+#   scripts/install-desktop.sh BUILD_FOLDER [INSTALL_FOLDER]
 #
 # INSTALL_FOLDER defaults to $PREFIX, then to ~/.local/opt/kelvarn, so
 # `make install-desktop PREFIX=~/Programs/kelvarn` chooses the folder too.
 set -euo pipefail
 
-usage="usage: tools/install-desktop.sh BUILD_FOLDER [INSTALL_FOLDER]"
+usage="usage: scripts/install-desktop.sh BUILD_FOLDER [INSTALL_FOLDER]"
 build=${1:?$usage}
 folder=${2:-${PREFIX:-$HOME/.local/opt/kelvarn}}
 # Shells such as zsh leave the ~ of `make install-desktop PREFIX=~/dir` to us.
