@@ -24,13 +24,14 @@ void reportFatal(const store::StoreError& error) {
           .arg(QString::number(error.number()), QString::fromStdString(error.description()));
   MsgBox(nullptr, {text, QString::fromUtf8(texts::kAppTitle), Buttons::Ok, vbOK});
   deleteIcon();
-  if (programEnd()) {
-    programEnd()(1);
-    return;
-  }
+  endProgram(1);
+}
+
+void endProgram(int exitCode) {
+  if (programEnd()) return programEnd()(exitCode);
   // Every store write is committed when it returns, so ending here loses nothing.
   std::fflush(nullptr);
-  std::_Exit(1);
+  std::_Exit(exitCode);
 }
 
 void setProgramEnd(std::function<void(int exitCode)> end) {

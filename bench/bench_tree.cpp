@@ -3,6 +3,7 @@
 //   kelvarn-bench-tree rebuild STORE NAME    sxnode + an, tree shown; median of 5
 //   kelvarn-bench-tree lookup STORE NAME     double-click on random accounts; median of 200
 //   kelvarn-bench-tree literal STORE NAME    the original rebuild, once
+// A protected store is opened with $KELVARN_BENCH_PASSPHRASE.
 #include <sys/resource.h>
 
 #include <QApplication>
@@ -18,6 +19,7 @@
 
 #include "AccountTree.h"
 #include "Controls.h"
+#include "Passphrase.h"
 #include "literal_sxnode.h"
 #include "zulM.h"
 
@@ -96,6 +98,10 @@ int main(int argc, char** argv) {
   const QString& mode = args[1];
   const QString& name = args[3];
 
+  // A protected store is opened with the passphrase the benchmark gave it.
+  const QString passphrase = qEnvironmentVariable("KELVARN_BENCH_PASSPHRASE");
+  if (!passphrase.isEmpty())
+    Module1::setPassphraseScript([&] { return std::optional<QString>(passphrase); });
   zulM w(args[2]);
   showWindow(w);
   if (mode == QLatin1String("rebuild")) {

@@ -5,3 +5,6 @@
 int runInit(int argc, char** argv);
 int runImport(int argc, char** argv);
 int runExport(int argc, char** argv);
+int runProtect(int argc, char** argv);
+int runUnprotect(int argc, char** argv);
+int runPassphrase(int argc, char** argv);

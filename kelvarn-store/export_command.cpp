@@ -3,6 +3,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "Connection.h"
 #include "Recordset.h"
@@ -11,6 +12,7 @@
 #include "Texts.h"
 #include "commands.h"
 #include "export_format.h"
+#include "passphrase_input.h"
 
 namespace {
 
@@ -73,9 +75,10 @@ bool put(const std::string& text) {
 
 // Every row in store order, through the record set the windows read with. False when the
 // output could not be written.
-bool exportStore(const std::string& path, Writer& writer) {
+bool exportStore(const std::string& path, Writer& writer, PassphraseSource& passphrases) {
   store::Connection cn;
   cn.Open(path, store::Connection::Access::ReadOnly);
+  passphrases.unlock(cn);
   store::Recordset rs;
   rs.Open(store::kTableName, cn);
   if (!put(writer.start())) return false;
@@ -92,6 +95,11 @@ bool exportStore(const std::string& path, Writer& writer) {
 int runExport(int argc, char** argv) {
   std::string format = "csv";
   const char* path = nullptr;
+  std::vector<char*> words(argv, argv + argc);
+  PassphraseSource passphrases;
+  if (!passphrases.takeOption(words)) words = {};
+  argc = static_cast<int>(words.size());
+  argv = words.data();
   for (int i = 0; i < argc; ++i) {
     if (std::strcmp(argv[i], "--format") == 0 && i + 1 < argc) {
       format = argv[++i];
@@ -114,8 +122,10 @@ int runExport(int argc, char** argv) {
     return 2;
   }
   try {
-    if (exportStore(path, *writer)) return 0;
+    if (exportStore(path, *writer, passphrases)) return 0;
     say(texts::kExportWriteFailed);
+  } catch (const PassphraseError& error) {
+    say(error.what());
   } catch (const store::StoreError& error) {
     say(error.description());
   }

@@ -13,6 +13,7 @@
 #include "commands.h"
 #include "mdb_error.h"
 #include "mdb_reader.h"
+#include "passphrase_input.h"
 
 namespace {
 
@@ -56,15 +57,22 @@ std::string insertStatement() {
   return sql + " VALUES(?,?,?,?,?)";
 }
 
-void insertAll(const std::string& target, const std::vector<legacy::Account>& accounts) {
+// Into a protected store the contents go in sealed, as the windows write them.
+void insertAll(const std::string& target, const std::vector<legacy::Account>& accounts,
+               PassphraseSource& passphrases) {
   store::Connection cn;
   cn.Open(target);
+  passphrases.unlock(cn);
   Transaction transaction(cn);
   Statement insert = prepare(cn, insertStatement());
   for (const legacy::Account& account : accounts) {
     for (std::size_t i = 0; i < account.size(); ++i)
       cn.check(sqlite3_bind_text64(insert.get(), static_cast<int>(i) + 1, account[i].data(),
                                    account[i].size(), SQLITE_STATIC, SQLITE_UTF8));
+    const std::string sealed =
+        cn.isProtected() ? cn.vault().encrypt(account[2], account[3], account[0]) : std::string();
+    if (cn.isProtected())
+      cn.check(sqlite3_bind_blob64(insert.get(), 3, sealed.data(), sealed.size(), SQLITE_STATIC));
     cn.check(sqlite3_step(insert.get()));
     cn.check(sqlite3_reset(insert.get()));
   }
@@ -76,11 +84,13 @@ void removeStore(const std::string& path) {
 }
 
 // Creates the store when absent (and removes it again if the rows cannot go in).
-void appendAccounts(const std::string& target, const std::vector<legacy::Account>& accounts) {
-  if (store::fileKind(target) != store::FileKind::Missing) return insertAll(target, accounts);
+void appendAccounts(const std::string& target, const std::vector<legacy::Account>& accounts,
+                    PassphraseSource& passphrases) {
+  if (store::fileKind(target) != store::FileKind::Missing)
+    return insertAll(target, accounts, passphrases);
   store::createStore(target);
   try {
-    insertAll(target, accounts);
+    insertAll(target, accounts, passphrases);
   } catch (...) {
     removeStore(target);
     throw;
@@ -90,19 +100,23 @@ void appendAccounts(const std::string& target, const std::vector<legacy::Account
 }  // namespace
 
 int runImport(int argc, char** argv) {
-  if (argc != 2) {
+  std::vector<char*> words(argv, argv + argc);
+  PassphraseSource passphrases;
+  if (!passphrases.takeOption(words) || words.size() != 2) {
     say(texts::kImportUsage);
     return 2;
   }
-  const std::string source = argv[0];
-  const std::string target = argv[1];
+  const std::string source = words[0];
+  const std::string target = words[1];
   try {
     // Everything is read before the store is touched.
     const std::vector<legacy::Account> accounts = legacy::readAccounts(source);
-    appendAccounts(target, accounts);
+    appendAccounts(target, accounts, passphrases);
     say(store::fillText(texts::kImportDone, std::to_string(accounts.size()), target));
     return 0;
   } catch (const legacy::ImportError& error) {
+    say(error.what());
+  } catch (const PassphraseError& error) {
     say(error.what());
   } catch (const store::StoreError& error) {
     say(error.description());

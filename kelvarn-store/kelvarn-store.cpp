@@ -18,6 +18,9 @@ int main(int argc, char** argv) {
   if (!std::strcmp(command, "init")) return runInit(argc - 2, argv + 2);
   if (!std::strcmp(command, "import")) return runImport(argc - 2, argv + 2);
   if (!std::strcmp(command, "export")) return runExport(argc - 2, argv + 2);
+  if (!std::strcmp(command, "protect")) return runProtect(argc - 2, argv + 2);
+  if (!std::strcmp(command, "unprotect")) return runUnprotect(argc - 2, argv + 2);
+  if (!std::strcmp(command, "passphrase")) return runPassphrase(argc - 2, argv + 2);
   std::fputs(texts::kStoreToolUsage, stderr);
   return 2;
 }

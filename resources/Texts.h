@@ -43,6 +43,11 @@ inline constexpr char kSelectToModify[] = "请选择要【修改】的账号！"
 inline constexpr char kSelectToDelete[] = "请选择要【删除】的账号！";
 inline constexpr char kConfirmDelete[] = "确定要删除这个账号？";
 
+// The passphrase window of a protected store.
+inline constexpr char kPassphrasePrompt[] = "请输入账号库密码：";
+inline constexpr char kCancel[] = "取消";
+inline constexpr char kWrongPassphrase[] = "密码不正确，请重新输入。";
+
 // Editor window.
 inline constexpr char kEditorCaption[] = "Form1";
 inline constexpr char kCmdFh[] = "返  回";
@@ -79,6 +84,17 @@ inline constexpr char kStoreFolderReadOnly[] =
     "数据库文件“%1”所在的文件夹“%"
     "2”不能写入（修改账号时要在其中建立日志文件），不能保存对账号的修改。"
     "请先允许写入这个文件夹。";
+// A protected store.
+inline constexpr char kStoreLocked[] = "数据库文件“%1”已加密，读写账号内容需要密码。";
+inline constexpr char kStoreChanged[] =
+    "数据库文件“%1”在 Kelvarn 打开期间被别的程序改变了结构（例如加密、解密或更改了密码）。"
+    "为免把账号写错，Kelvarn 现在退出，请重新启动。";
+// %2 is the account's name.
+inline constexpr char kStoreContentDamaged[] =
+    "数据库文件“%1”中账号“%2”的内容无法解密：文件可能被改动过或已损坏。";
+inline constexpr char kStoreKeyDamaged[] = "数据库的密钥表已损坏，无法读取。";
+inline constexpr char kStoreProtected[] = "账号库“%1”已经加密。";
+inline constexpr char kStoreNotProtected[] = "账号库“%1”没有加密。";
 inline constexpr char kStoreBadStatement[] = "不支持的语句：%1";
 inline constexpr char kStoreUnknownField[] = "记录集中没有字段“%1”。";
 inline constexpr char kStoreNoCurrentRow[] = "没有当前记录。";
@@ -90,10 +106,31 @@ inline constexpr char kStoreToolUsage[] =
     "  kelvarn-store init STORE                       新建空的账号库\n"
     "  kelvarn-store import OLD.mdb STORE             从旧版 Access 文件导入账号\n"
     "  kelvarn-store export STORE [--format csv|json] 把全部账号写到标准输出\n"
-    "  kelvarn-store --help | --version               显示本说明或版本\n";
+    "  kelvarn-store protect STORE                    用密码加密账号内容\n"
+    "  kelvarn-store unprotect STORE                  去掉加密\n"
+    "  kelvarn-store passphrase STORE                 更改密码\n"
+    "  kelvarn-store --help | --version               显示本说明或版本\n"
+    "密码从终端读入（不回显）；import、export、protect、unprotect 和 passphrase 也可以用\n"
+    "--passphrase-fd N 从文件描述符 N 逐行读入（passphrase 读两行：原密码，新密码）。\n";
+
+// Passphrases on the command line.
+inline constexpr char kAskPassphrase[] = "密码：";
+inline constexpr char kAskOldPassphrase[] = "原密码：";
+inline constexpr char kAskNewPassphrase[] = "新密码：";
+inline constexpr char kAskNewPassphraseAgain[] = "再次输入新密码：";
+inline constexpr char kPassphraseMismatch[] = "两次输入的密码不一致。";
+inline constexpr char kPassphraseEmpty[] = "密码不能为空。";
+inline constexpr char kPassphraseWrong[] = "密码不正确。";
+inline constexpr char kPassphraseUnreadable[] =
+    "读不到密码：请在终端中运行，或用 --passphrase-fd 给出读密码的文件描述符。";
+// %1 is the store's path.
+inline constexpr char kProtectDone[] = "账号库“%1”的账号内容已加密。";
+inline constexpr char kUnprotectDone[] = "账号库“%1”已去掉加密。";
+inline constexpr char kPassphraseDone[] = "账号库“%1”的密码已更改。";
 
 // kelvarn-store import: %1 is the Access file's path unless said otherwise.
-inline constexpr char kImportUsage[] = "用法：kelvarn-store import 旧文件.mdb 账号库";
+inline constexpr char kImportUsage[] =
+    "用法：kelvarn-store import 旧文件.mdb 账号库 [--passphrase-fd N]";
 inline constexpr char kImportMissing[] = "找不到文件“%1”。";
 inline constexpr char kImportUnreadable[] = "无法读取文件“%1”。";
 inline constexpr char kImportNotAccess[] = "文件“%1”不是 Access 数据库文件。";
@@ -111,7 +148,8 @@ inline constexpr char kImportAborted[] = "导入未完成，账号库“%1”没
 inline constexpr char kImportDone[] = "已导入 %1 个账号到“%2”。";
 
 // kelvarn-store export.
-inline constexpr char kExportUsage[] = "用法：kelvarn-store export 账号库 [--format csv|json]";
+inline constexpr char kExportUsage[] =
+    "用法：kelvarn-store export 账号库 [--format csv|json] [--passphrase-fd N]";
 inline constexpr char kExportBadFormat[] = "不支持的导出格式“%1”，请用 csv 或 json。";
 inline constexpr char kExportWriteFailed[] = "无法写出导出的数据。";
 

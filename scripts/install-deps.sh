@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config clang-format
-  qt6-base-dev qt6-base-dev-tools libgl-dev libsqlite3-dev sqlite3 mdbtools-dev
+  qt6-base-dev qt6-base-dev-tools libgl-dev libsqlite3-dev sqlite3 mdbtools-dev libsodium-dev
   fonts-wqy-microhei fonts-noto-cjk
   xvfb xdotool x11-utils trayer openbox imagemagick python3-xlib
   libxcb1-dev

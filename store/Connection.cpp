@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "Protection.h"
 #include "Statements.h"
 #include "StoreError.h"
 #include "StoreFile.h"
@@ -88,6 +89,7 @@ Connection::~Connection() {
 void Connection::Open(const std::string& path, Access access) {
   sqlite3_close_v2(db_);
   db_ = nullptr;
+  vault_.reset();
   path_ = path;
   const FileKind kind = fileKind(path);
   if (kind == FileKind::Missing)
@@ -109,11 +111,49 @@ void Connection::Open(const std::string& path, Access access) {
     if (write) requireWritable(*this);
     check(sqlite3_exec(db_, kSettings, nullptr, nullptr, nullptr));
     if (write) useRollbackJournal(*this);
+    protected_ =
+        !firstColumn(*this,
+                     (std::string("SELECT 1 FROM sqlite_master WHERE type='table' AND name='") +
+                      kKeyTable + "'")
+                         .c_str())
+             .empty();
+    schema_ = schemaVersion();
   } catch (...) {
     sqlite3_close_v2(db_);
     db_ = nullptr;
     throw;
   }
+}
+
+bool Connection::unlock(const Secret& passphrase) {
+  vault_ = store::unlock(*this, passphrase);
+  return vault_ != nullptr;
+}
+
+const Vault& Connection::vault() const {
+  if (!vault_) throw StoreError(errnum::kLocked, fillText(texts::kStoreLocked, path_));
+  return *vault_;
+}
+
+void Connection::shareKey(const Connection& other) {
+  if (schema_ != other.schema_ || protected_ != other.protected_)
+    throw StoreError(errnum::kChanged, fillText(texts::kStoreChanged, path_));
+  vault_ = other.vault_;
+}
+
+void Connection::adopt(std::shared_ptr<const Vault> vault) {
+  vault_ = std::move(vault);
+  protected_ = vault_ != nullptr;
+  schema_ = schemaVersion();
+}
+
+int Connection::schemaVersion() const {
+  return std::stoi(firstColumn(*this, "PRAGMA schema_version").at(0));
+}
+
+void Connection::requireSameSchema() const {
+  if (schemaVersion() != schema_)
+    throw StoreError(errnum::kChanged, fillText(texts::kStoreChanged, path_));
 }
 
 void Connection::check(int rc) const {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "Connection.h"
+#include "Protection.h"
 #include "Statements.h"
 #include "StoreError.h"
 #include "Texts.h"
@@ -21,6 +22,8 @@ constexpr char kKeysSql[] = "SELECT rowid FROM 账号集合 WHERE 账号名称=?
 constexpr char kRowSql[] =
     "SELECT 账号名称,账号类型,账号内容,创建时间,最后修改 FROM 账号集合 WHERE rowid=?1";
 constexpr char kDeleteSql[] = "DELETE FROM 账号集合 WHERE rowid=?1";
+// Field indexes in kFields order.
+constexpr std::size_t kNameIndex = 0, kContentIndex = 2, kCreatedIndex = 3;
 
 struct Finalize {
   void operator()(sqlite3_stmt* statement) const { sqlite3_finalize(statement); }
@@ -87,7 +90,9 @@ struct Recordset::Impl {
   std::optional<RowId> writtenRow;
   Statement row;
   std::array<Value, std::size(kFields)> loaded;
+  bool loadedSealed = false;  // the loaded content is stored sealed (a BLOB)
   bool rowLoaded = false;
+  std::string revealed;  // the current row's content as read from its sealed form
 
   // Values set since AddNew or since the last Update, by field index.
   bool adding = false;
@@ -142,11 +147,28 @@ struct Recordset::Impl {
       if (atEnd()) throw noCurrentRow();
       const int column = 1 + static_cast<int>(i);
       if (sqlite3_column_type(scan.get(), column) == SQLITE_NULL) return std::nullopt;
-      return columnText(scan.get(), column);
+      const bool sealed = sqlite3_column_type(scan.get(), column) == SQLITE_BLOB;
+      const std::string_view value = columnText(scan.get(), column);
+      return i == kContentIndex ? reveal(value, sealed) : value;
     }
     if (!rowLoaded) loadRow();
     if (!loaded[i]) return std::nullopt;
-    return *loaded[i];
+    return i == kContentIndex ? reveal(*loaded[i], loadedSealed) : std::string_view(*loaded[i]);
+  }
+
+  // A content as the user wrote it. On a protected store every content is sealed with the
+  // store's key and its account's creation time and name; on a plain one none is. Anything
+  // else is a store changed by another program meanwhile, or damaged: never shown.
+  std::string_view reveal(std::string_view stored, bool sealed) {
+    if (sealed != cn->isProtected()) cn->requireSameSchema();
+    if (!cn->isProtected()) return stored;  // a BLOB some other tool wrote is shown as text
+    const std::string created(field(kCreatedIndex).value_or(std::string_view()));
+    const std::string name(field(kNameIndex).value_or(std::string_view()));
+    std::optional<std::string> plain =
+        sealed ? cn->vault().decrypt(stored, created, name) : std::nullopt;
+    if (!plain) throw contentDamaged(*cn, name);
+    revealed = std::move(*plain);
+    return revealed;
   }
 
   // Copies a row found by rowid and lets go of its statement at once: a statement left on
@@ -157,6 +179,7 @@ struct Recordset::Impl {
     if (!row) row = prepare(kRowSql);
     sqlite3_bind_int64(row.get(), 1, id);
     const bool found = stepToRow(row.get());
+    loadedSealed = found && sqlite3_column_type(row.get(), kContentIndex) == SQLITE_BLOB;
     for (std::size_t i = 0; found && i < loaded.size(); ++i) {
       const int column = static_cast<int>(i);
       loaded[i] = sqlite3_column_type(row.get(), column) == SQLITE_NULL
@@ -181,30 +204,62 @@ struct Recordset::Impl {
     return false;
   }
 
-  // Binds the pending values as ?1, ?2, ... and returns their count.
-  int bindPending(sqlite3_stmt* statement) const {
+  // Binds the pending values as ?1, ?2, ... and returns their count. On a protected store
+  // the content goes in sealed, with the name and creation time it will be stored with.
+  int bindPending(sqlite3_stmt* statement) {
+    if (cn->isProtected() && pending[kContentIndex]) {
+      const auto stored = [&](std::size_t i) {
+        if (pending[i]) return *pending[i];
+        return adding ? std::string() : std::string(field(i).value_or(std::string_view()));
+      };
+      pending[kContentIndex] =
+          cn->vault().encrypt(*pending[kContentIndex], stored(kCreatedIndex), stored(kNameIndex));
+    }
     int index = 0;
-    for (const auto& value : pending) {
-      if (value) bindText(statement, ++index, *value);
+    for (std::size_t i = 0; i < pending.size(); ++i) {
+      if (!pending[i]) continue;
+      if (i == kContentIndex && cn->isProtected())
+        sqlite3_bind_blob64(statement, ++index, pending[i]->data(), pending[i]->size(),
+                            SQLITE_TRANSIENT);
+      else
+        bindText(statement, ++index, *pending[i]);
     }
     return index;
   }
 
+  // Each write is one transaction that first makes sure that the store is still as it was
+  // opened: protected or not, sealed contents under this key.
+  template <typename Write>
+  auto inTransaction(Write&& write) {
+    cn->check(sqlite3_exec(db(), "BEGIN IMMEDIATE", nullptr, nullptr, nullptr));
+    try {
+      cn->requireSameSchema();
+      auto result = write();
+      cn->check(sqlite3_exec(db(), "COMMIT", nullptr, nullptr, nullptr));
+      return result;
+    } catch (...) {
+      sqlite3_exec(db(), "ROLLBACK", nullptr, nullptr, nullptr);
+      throw;
+    }
+  }
+
   // The new row goes to the end of the set and becomes its current row.
   void insert() {
-    std::string columns, parameters;
-    for (std::size_t i = 0; i < std::size(kFields); ++i) {
-      if (!pending[i]) continue;
-      columns += (columns.empty() ? "" : ",") + std::string(kFields[i]);
-      parameters += parameters.empty() ? "?" : ",?";
-    }
-    const std::string sql =
-        columns.empty() ? "INSERT INTO 账号集合 DEFAULT VALUES"
-                        : "INSERT INTO 账号集合(" + columns + ") VALUES(" + parameters + ")";
-    const Statement statement = prepare(sql.c_str());
-    bindPending(statement.get());
-    stepToRow(statement.get());
-    const RowId id = sqlite3_last_insert_rowid(db());
+    const RowId id = inTransaction([this] {
+      std::string columns, parameters;
+      for (std::size_t i = 0; i < std::size(kFields); ++i) {
+        if (!pending[i]) continue;
+        columns += (columns.empty() ? "" : ",") + std::string(kFields[i]);
+        parameters += parameters.empty() ? "?" : ",?";
+      }
+      const std::string sql =
+          columns.empty() ? "INSERT INTO 账号集合 DEFAULT VALUES"
+                          : "INSERT INTO 账号集合(" + columns + ") VALUES(" + parameters + ")";
+      const Statement statement = prepare(sql.c_str());
+      bindPending(statement.get());
+      stepToRow(statement.get());
+      return sqlite3_last_insert_rowid(db());
+    });
     adding = false;
     pending = {};
     if (byKeys()) {
@@ -220,16 +275,23 @@ struct Recordset::Impl {
 
   bool updateCurrent() {
     const RowId id = currentRowId();
-    std::string sql = "UPDATE 账号集合 SET ";
-    int index = 0;
-    for (std::size_t i = 0; i < std::size(kFields); ++i) {
-      if (pending[i]) sql += (index++ ? "," : "") + std::string(kFields[i]) + "=?";
+    // A sealed content is bound to its account's name and creation time: it moves with them.
+    if (cn->isProtected() && !pending[kContentIndex] &&
+        (pending[kNameIndex] || pending[kCreatedIndex])) {
+      if (const auto content = field(kContentIndex)) pending[kContentIndex] = std::string(*content);
     }
-    sql += " WHERE rowid=?";
-    const Statement statement = prepare(sql.c_str());
-    sqlite3_bind_int64(statement.get(), bindPending(statement.get()) + 1, id);
-    stepToRow(statement.get());
-    const bool changed = sqlite3_changes64(db()) > 0;
+    const bool changed = inTransaction([&] {
+      std::string sql = "UPDATE 账号集合 SET ";
+      int index = 0;
+      for (std::size_t i = 0; i < std::size(kFields); ++i) {
+        if (pending[i]) sql += (index++ ? "," : "") + std::string(kFields[i]) + "=?";
+      }
+      sql += " WHERE rowid=?";
+      const Statement statement = prepare(sql.c_str());
+      sqlite3_bind_int64(statement.get(), bindPending(statement.get()) + 1, id);
+      stepToRow(statement.get());
+      return sqlite3_changes64(db()) > 0;
+    });
     pending = {};
     forgetRow(id);
     return changed;
@@ -320,10 +382,12 @@ bool Recordset::Delete(AffectEnum) {
   d->requireOpen();
   const RowId id = d->currentRowId();
   d->pending = {};
-  const Statement statement = d->prepare(kDeleteSql);
-  sqlite3_bind_int64(statement.get(), 1, id);
-  d->stepToRow(statement.get());
-  const bool deleted = sqlite3_changes64(d->db()) > 0;
+  const bool deleted = d->inTransaction([&] {
+    const Statement statement = d->prepare(kDeleteSql);
+    sqlite3_bind_int64(statement.get(), 1, id);
+    d->stepToRow(statement.get());
+    return sqlite3_changes64(d->db()) > 0;
+  });
   d->forgetRow(id);
   return deleted;
 }

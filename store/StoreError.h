@@ -31,6 +31,11 @@ inline constexpr long kClosed = 3704;        // operation on a closed record set
 inline constexpr long kFileExists = 3204;    // createStore: the path is taken
 inline constexpr long kCannotCreate = 3044;  // createStore: the file cannot be made
 inline constexpr long kReadOnly = 3051;      // the file or its folder may not be written
+inline constexpr long kLocked = 3031;        // a protected store's contents without its key
+inline constexpr long kChanged = 3197;       // protected or unprotected by another program
+inline constexpr long kDamaged = 3049;       // a content that does not decrypt
+inline constexpr long kKeyDamaged = 3343;    // a key table that cannot be read
+inline constexpr long kProtection = 3356;    // protect on a protected store, and the like
 }  // namespace errnum
 
 // Fills "%1" and "%2" of a text template.

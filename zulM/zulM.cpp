@@ -5,6 +5,8 @@
 #include <QFile>
 
 #include "Controls.h"
+#include "ErrorReport.h"
+#include "Passphrase.h"
 #include "Tray.h"
 #include "WindowManager.h"
 #include "zulTjXg.h"
@@ -25,6 +27,11 @@ zulM::~zulM() {
 
 void zulM::Form_Load() {
   cn.Open(QFile::encodeName(storePath_).toStdString());
+  // 取消 ends the run before anything is shown or written.
+  if (cn.isProtected() && !Module1::askPassphrase([this](const store::Secret& passphrase) {
+        return cn.unlock(passphrase);
+      }))
+    return Module1::endProgram(0);
   sxnode();
   an();
 

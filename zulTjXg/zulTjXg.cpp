@@ -28,6 +28,7 @@ void zulTjXg::showEditor() {
 
 void zulTjXg::Form_Load() {
   cn.Open(QFile::encodeName(main_.storePath()).toStdString());
+  cn.shareKey(main_.cn);  // the passphrase is asked once per run
   Module1::setTopmost(this);
 }
 

@@ -1,8 +1,5 @@
-"""End-to-end harness: a private X server (Xvfb) with a tray host (trayer) and a window manager
-(openbox), the Release program started in it, and what a user sees and does there. Everything
-it starts ends with the test. The Release folder is $KELVARN_RELEASE or the first argument;
-screenshots and the program's output go to $KELVARN_BUILD/e2e, screenshots also to
-$KELVARN_SCREENSHOTS when set."""
+"""A private desktop (Xvfb, trayer, openbox) for the Release program in $KELVARN_RELEASE or the
+first argument; output and screenshots to $KELVARN_BUILD/e2e (and $KELVARN_SCREENSHOTS)."""
 import atexit, os, shutil, sqlite3, subprocess, sys, tempfile, time
 from Xlib import X, XK, display, error, protocol
 from Xlib.ext import xtest
@@ -12,8 +9,7 @@ ARTIFACTS = os.path.join(os.environ.get("KELVARN_BUILD") or RELEASE, "e2e")
 TMP = tempfile.mkdtemp(prefix="kelvarn-e2e.")
 os.makedirs(ARTIFACTS, exist_ok=True)
 results, children, keycodes = [0, 0], [], {}
-# Nothing from the caller's desktop reaches the program (a session bus would put its icon in
-# the caller's panel); pages it opens are recorded by a stand-in for xdg-open and $BROWSER.
+# Nothing of the caller's desktop reaches the program; opened pages are recorded.
 for name in ("DBUS_SESSION_BUS_ADDRESS", "SESSION_MANAGER", "WAYLAND_DISPLAY", "QT_IM_MODULE",
              "XMODIFIERS", "QT_FONT_DPI", "QT_SCALE_FACTOR", "XDG_CONFIG_HOME", "XDG_DATA_HOME"):
     os.environ.pop(name, None)
@@ -101,8 +97,7 @@ class Desktop:  # Xvfb, a notification area at the top right (trayer) and openbo
         os.environ["DISPLAY"] = ":" + os.read(read, 16).decode().strip()
         self.d = wait(display.Display)
         self.root = self.d.screen().root
-        # A tray host that has not mapped its panel after a while is started again: on a busy
-        # machine one now and then never does.
+        # On a busy machine a tray host now and then never maps: start another.
         for _ in range(3):
             self.trayer = spawn("trayer", "--edge", "top", "--align", "right", "--widthtype",
                                 "pixel", "--width", "200", "--heighttype", "pixel", "--height",
@@ -135,10 +130,6 @@ class Desktop:  # Xvfb, a notification area at the top right (trayer) and openbo
 
     def title(self, window):
         return (self.prop(window, "_NET_WM_NAME") or b"").decode()
-
-    def size(self, window):
-        geometry = window.get_geometry()
-        return f"{geometry.width}x{geometry.height}"
 
     def mapped(self, window):
         return window.get_attributes().map_state == X.IsViewable

@@ -6,6 +6,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "Connection.h"
+#include "Protection.h"
 #include "StoreError.h"
 #include "StoreFile.h"
 
@@ -13,16 +15,14 @@ namespace testsupport {
 
 inline const QString kTime = "2015/01/31 08:05:09";
 
-// A fresh store `zuld.mdb` in a folder of its own, read and written with plain SQL so that
-// tests do not trust the code under test to set up or check the file.
+// A fresh store in a folder of its own, read and written with plain SQL.
 class TempStore {
  public:
   TempStore() { store::createStore(path().toStdString()); }
   QString dir() const { return dir_.path(); }
   QString path() const { return dir_.filePath("zuld.mdb"); }
 
-  // Runs one statement with its "?" bound to `args` ("∅" for null); returns the rows as
-  // "a|b|...", a null as "∅".
+  // One statement, "?" bound to `args`; rows as "a|b|...", null as "∅" both ways.
   QStringList sql(const QString& statement, const QStringList& args = {}) const {
     sqlite3* db = nullptr;
     sqlite3_open_v2(path().toUtf8(), &db, SQLITE_OPEN_READWRITE, nullptr);
@@ -48,14 +48,19 @@ class TempStore {
     sqlite3_close(db);
     return out;
   }
-  // Adds accounts given as "name|type|content|created|modified"; a type left out is null,
-  // content and times left out are "内容" and kTime.
+  // Accounts as "name|type|content|created|modified"; left out: null, "内容", kTime, kTime.
   void add(const QStringList& accounts) const {
     for (const QString& account : accounts) {
       const QStringList given = account.split('|');
       const QStringList defaults = {"", "∅", "内容", kTime, kTime};
       sql("INSERT INTO 账号集合 VALUES(?,?,?,?,?)", given + defaults.mid(given.size()));
     }
+  }
+  // Protects the store as kelvarn-store does, with a quick key derivation.
+  void protect(const char* passphrase) const {
+    store::Connection cn;
+    cn.Open(path().toStdString());
+    store::protect(cn, store::Secret(passphrase), {1, 8 << 20});
   }
   QStringList rows() const { return sql("SELECT * FROM 账号集合 ORDER BY rowid"); }
   QString names() const { return sql("SELECT 账号名称 FROM 账号集合 ORDER BY rowid").join(' '); }

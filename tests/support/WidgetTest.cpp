@@ -1,14 +1,11 @@
 #include "WidgetTest.h"
 
-#include <QApplication>
-
 #include "AccountTree.h"
+#include "Clock.h"
+#include "ErrorReport.h"
+#include "Passphrase.h"
 
 namespace {
-
-// Before main: the platform and DPI the layout tests rely on, when run by hand too.
-const bool environmentReady =
-    setenv("QT_QPA_PLATFORM", "offscreen", 0) + setenv("QT_FONT_DPI", "96", 0);
 
 void registerFonts() {
   Module1::registerFontSubstitutes();
@@ -38,15 +35,20 @@ Seams::Seams() {
     if (clock.size() > 1) clock.pop_front();
     return clock.front();
   });
+  Module1::setPassphraseScript([this]() -> std::optional<QString> {
+    if (passphrases.empty()) return std::nullopt;
+    const QString typed = passphrases.front();
+    passphrases.pop_front();
+    return typed;
+  });
   Module1::setProgramEnd([this](int code) { ends << code; });
-  Module1::setWebOpener([this](const QString& url) { pages << url; });
 }
 
 Seams::~Seams() {
   Module1::setMessageBoxScript({});
   Module1::setClock({});
+  Module1::setPassphraseScript({});
   Module1::setProgramEnd({});
-  Module1::setWebOpener({});
 }
 
 zulTjXg* Main::editor() const {
@@ -113,26 +115,26 @@ QStringList describe(QWidget* window) {
   QStringList out;
   for (QWidget* c : window->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
     const QRect r = c->geometry();
-    QStringList line = {c->objectName(), c->metaObject()->className(),
-                        QString::asprintf("%d,%d %dx%d", r.x(), r.y(), r.width(), r.height())};
-    if (auto* button = qobject_cast<QPushButton*>(c)) line << button->text();
+    QString line = c->objectName() + ' ' + c->metaObject()->className() +
+                   QString::asprintf(" %d,%d %dx%d ", r.x(), r.y(), r.width(), r.height());
+    if (auto* button = qobject_cast<QPushButton*>(c)) line += button->text() + ' ';
     if (c->font().resolveMask())
-      line << c->font().family() << QString::number(c->font().pointSizeF());
-    line << image.pixelColor(r.topLeft() + QPoint(4, 4)).name();
+      line += QString("%1 %2 ").arg(c->font().family()).arg(c->font().pointSizeF());
+    line += image.pixelColor(r.topLeft() + QPoint(4, 4)).name();
     if (auto* box = qobject_cast<QPlainTextEdit*>(c))
-      line << (box->isReadOnly() ? "read-only" : "editable")
-           << QString::number(box->lineWrapMode() + 2 * box->tabChangesFocus()) +
-                  QString::number(box->verticalScrollBarPolicy()) +
-                  QString::number(box->horizontalScrollBarPolicy()) +
-                  QString::number(box->contextMenuPolicy())
-           << box->palette().color(QPalette::Text).name();
+      line += QString::asprintf(" %s %d%d%d%d ", box->isReadOnly() ? "read-only" : "editable",
+                                box->lineWrapMode() + 2 * box->tabChangesFocus(),
+                                box->verticalScrollBarPolicy(), box->horizontalScrollBarPolicy(),
+                                box->contextMenuPolicy()) +
+              box->palette().color(QPalette::Text).name();
     if (auto* tree = qobject_cast<QTreeView*>(c))
-      line << QString::number(tree->isHeaderHidden()) + QString::number(tree->editTriggers());
+      line += QString::asprintf(" %d%d", tree->isHeaderHidden(), int(tree->editTriggers()));
     if (auto* label = qobject_cast<QLabel*>(c))
-      line << label->text() + QString::number(label->wordWrap()) +
-                  QString::number(label->alignment(), 16);
-    if (auto* bar = qobject_cast<QStatusBar*>(c)) line << QString::number(bar->isSizeGripEnabled());
-    out << line.join(' ');
+      line += ' ' + label->text() +
+              QString::asprintf("%d%x", label->wordWrap(), int(label->alignment()));
+    if (auto* bar = qobject_cast<QStatusBar*>(c))
+      line += QString::asprintf(" %d", bar->isSizeGripEnabled());
+    out << line;
   }
   return out;
 }

@@ -1,9 +1,9 @@
 # shellcheck shell=bash disable=SC2015  # A && B || fail is meant
 # Sourced by the kelvarn-store tests: a scratch folder as working directory, and helpers.
 set -euo pipefail
-# Debian's own interpreter starts in a tenth of the time of a version manager's shim.
 [ -x /usr/bin/python3 ] && python3() { /usr/bin/python3 "$@"; }
 tool="$KELVARN_BUILD/kelvarn-store"
+as_user=()  # the command that runs the tool as another user
 data="$KELVARN_TEST_DATA"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -15,8 +15,8 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 expect() {
   local want=$1 text=$2 status=0
   shift 2
-  "$tool" "$@" > out.txt 2> err.txt || status=$?
-  [ "$status" -eq "$want" ] && grep -qF -- "$text" err.txt ||
+  "${as_user[@]}" "$tool" "$@" > out.txt 2> err.txt || status=$?
+  [ "$status" -eq "$want" ] && { [ -z "$text" ] || grep -qF -- "$text" err.txt; } ||
     fail "$*: exit $status (want $want), want '$text' in: $(cat err.txt)"
 }
 

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <stdexcept>
+#include <vector>
+
+#include "Protection.h"
+
+// A passphrase that could not be had, or was refused; the text is the user's message.
+struct PassphraseError : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+// Where passphrases come from: the terminal, without echo, or, with --passphrase-fd N, one
+// line each from file descriptor N. Never from the command line or the environment.
+class PassphraseSource {
+ public:
+  // Takes "--passphrase-fd N" out of the words; false when it is given wrongly.
+  bool takeOption(std::vector<char*>& words);
+
+  store::Secret read(const char* prompt);
+  // A new passphrase: on the terminal typed twice, which must agree.
+  store::Secret readNew();
+  // Unlocks a protected store on cn; PassphraseError when the passphrase is wrong.
+  void unlock(store::Connection& cn);
+
+ private:
+  int fd_ = -1;  // -1: the terminal
+};

@@ -1,0 +1,58 @@
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "Connection.h"
+#include "Protection.h"
+#include "StoreError.h"
+#include "Texts.h"
+#include "commands.h"
+#include "passphrase_input.h"
+
+namespace {
+
+enum class Conversion { Protect, Unprotect, Passphrase };
+
+// One conversion of a whole store; false (said why) when it did not happen.
+int convert(Conversion conversion, int argc, char** argv) {
+  std::vector<char*> words(argv, argv + argc);
+  PassphraseSource passphrases;
+  if (!passphrases.takeOption(words) || words.size() != 1) {
+    std::fputs(texts::kStoreToolUsage, stderr);
+    return 2;
+  }
+  const std::string path = words[0];
+  try {
+    store::Connection cn;
+    cn.Open(path);
+    if (cn.isProtected() == (conversion == Conversion::Protect))
+      throw store::StoreError(
+          store::errnum::kProtection,
+          store::fillText(cn.isProtected() ? texts::kStoreProtected : texts::kStoreNotProtected,
+                          path));
+    passphrases.unlock(cn);
+    if (conversion == Conversion::Protect) store::protect(cn, passphrases.readNew());
+    if (conversion == Conversion::Unprotect) store::unprotect(cn);
+    if (conversion == Conversion::Passphrase) store::changePassphrase(cn, passphrases.readNew());
+    const char* done[] = {texts::kProtectDone, texts::kUnprotectDone, texts::kPassphraseDone};
+    std::fprintf(stderr, "%s\n", store::fillText(done[static_cast<int>(conversion)], path).c_str());
+    return 0;
+  } catch (const PassphraseError& error) {
+    std::fprintf(stderr, "%s\n", error.what());
+  } catch (const store::StoreError& error) {
+    std::fprintf(stderr, "%s\n", error.description().c_str());
+  }
+  return 1;
+}
+
+}  // namespace
+
+int runProtect(int argc, char** argv) {
+  return convert(Conversion::Protect, argc, argv);
+}
+int runUnprotect(int argc, char** argv) {
+  return convert(Conversion::Unprotect, argc, argv);
+}
+int runPassphrase(int argc, char** argv) {
+  return convert(Conversion::Passphrase, argc, argv);
+}

@@ -1,0 +1,237 @@
+#include "Protection.h"
+
+#include <sodium.h>
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cstring>
+#include <stdexcept>
+#include <vector>
+
+#include "Connection.h"
+#include "StoreError.h"
+#include "Texts.h"
+
+namespace store {
+namespace {
+
+constexpr std::string_view kSealed = "KV1";  // a sealed value: this, the nonce, ciphertext and tag
+constexpr std::size_t kKeySize = crypto_aead_xchacha20poly1305_ietf_KEYBYTES;
+constexpr std::size_t kNonceSize = crypto_aead_xchacha20poly1305_ietf_NPUBBYTES;
+constexpr std::size_t kTagSize = crypto_aead_xchacha20poly1305_ietf_ABYTES;
+constexpr std::size_t kSaltSize = crypto_pwhash_SALTBYTES;
+constexpr std::string_view kKeyLabel = "账号密钥";  // the associated data of the wrapped key
+
+void requireSodium() {
+  static const bool ready = sodium_init() >= 0;
+  if (!ready) throw std::runtime_error("libsodium could not start");
+}
+
+unsigned char* bytes(std::string& s) {
+  return reinterpret_cast<unsigned char*>(s.data());
+}
+const unsigned char* bytes(std::string_view s) {
+  return reinterpret_cast<const unsigned char*>(s.data());
+}
+
+std::string seal(const Secret& key, std::string_view plain, std::string_view associated) {
+  std::string out(kSealed.size() + kNonceSize + plain.size() + kTagSize, '\0');
+  kSealed.copy(out.data(), kSealed.size());
+  unsigned char* nonce = bytes(out) + kSealed.size();
+  randombytes_buf(nonce, kNonceSize);
+  crypto_aead_xchacha20poly1305_ietf_encrypt(nonce + kNonceSize, nullptr, bytes(plain),
+                                             plain.size(), bytes(associated), associated.size(),
+                                             nullptr, nonce, key.data());
+  return out;
+}
+
+std::optional<std::string> open(const Secret& key, std::string_view sealed,
+                                std::string_view associated) {
+  if (sealed.size() < kSealed.size() + kNonceSize + kTagSize || !sealed.starts_with(kSealed))
+    return std::nullopt;
+  const unsigned char* nonce = bytes(sealed) + kSealed.size();
+  std::string plain(sealed.size() - kSealed.size() - kNonceSize - kTagSize, '\0');
+  if (crypto_aead_xchacha20poly1305_ietf_decrypt(bytes(plain), nullptr, nullptr, nonce + kNonceSize,
+                                                 sealed.size() - kSealed.size() - kNonceSize,
+                                                 bytes(associated), associated.size(), nonce,
+                                                 key.data()) != 0)
+    return std::nullopt;
+  return plain;
+}
+
+std::string accountData(std::string_view created, std::string_view name) {
+  std::string data(created);
+  data += '\0';
+  return data += name;
+}
+
+// A damaged or doctored key table could ask for limits that never end.
+Secret derive(const Secret& passphrase, std::string_view salt, KdfLimits limits) {
+  Secret key(std::string(kKeySize, '\0'));
+  if (salt.size() != kSaltSize || limits.ops > 64 || limits.memory > (std::size_t{4} << 30) ||
+      crypto_pwhash(key.data(), kKeySize, reinterpret_cast<const char*>(passphrase.data()),
+                    passphrase.size(), bytes(salt), limits.ops, limits.memory,
+                    crypto_pwhash_ALG_ARGON2ID13) != 0)
+    throw StoreError(errnum::kKeyDamaged, texts::kStoreKeyDamaged);
+  return key;
+}
+
+using Statement = std::unique_ptr<sqlite3_stmt, decltype(&sqlite3_finalize)>;
+
+Statement prepare(Connection& cn, const std::string& sql) {
+  sqlite3_stmt* statement = nullptr;
+  cn.check(sqlite3_prepare_v2(cn.handle(), sql.c_str(), -1, &statement, nullptr));
+  return {statement, &sqlite3_finalize};
+}
+
+std::string_view column(sqlite3_stmt* statement, int i) {
+  return {static_cast<const char*>(sqlite3_column_blob(statement, i)),
+          static_cast<std::size_t>(sqlite3_column_bytes(statement, i))};
+}
+
+void exec(Connection& cn, const std::string& sql) {
+  cn.check(sqlite3_exec(cn.handle(), sql.c_str(), nullptr, nullptr, nullptr));
+}
+
+// Stores the data key wrapped by the passphrase's key, with the salt and limits to derive it.
+void writeKey(Connection& cn, const Secret& dataKey, const Secret& passphrase, KdfLimits limits) {
+  std::string salt(kSaltSize, '\0');
+  randombytes_buf(bytes(salt), salt.size());
+  const std::string wrapped = seal(
+      derive(passphrase, salt, limits),
+      std::string_view(reinterpret_cast<const char*>(dataKey.data()), dataKey.size()), kKeyLabel);
+  exec(cn, std::string("DELETE FROM ") + kKeyTable);
+  const Statement insert =
+      prepare(cn, std::string("INSERT INTO ") + kKeyTable + " VALUES(?,?,?,?)");
+  sqlite3_bind_blob(insert.get(), 1, salt.data(), static_cast<int>(salt.size()), SQLITE_TRANSIENT);
+  sqlite3_bind_int64(insert.get(), 2, static_cast<sqlite3_int64>(limits.ops));
+  sqlite3_bind_int64(insert.get(), 3, static_cast<sqlite3_int64>(limits.memory));
+  sqlite3_bind_blob(insert.get(), 4, wrapped.data(), static_cast<int>(wrapped.size()),
+                    SQLITE_TRANSIENT);
+  cn.check(sqlite3_step(insert.get()));
+}
+
+// Runs `change` in one transaction, then VACUUM, so that nothing is left in free pages in its
+// former form.
+template <typename Change>
+void convert(Connection& cn, Change&& change) {
+  exec(cn, "BEGIN IMMEDIATE");
+  try {
+    change();
+    exec(cn, "COMMIT");
+  } catch (...) {
+    sqlite3_exec(cn.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+    throw;
+  }
+  exec(cn, "VACUUM");
+}
+
+// Rewrites every content with `convert`(content, created, name), sealed ones as BLOBs and
+// plain ones as text.
+template <typename Convert>
+void rewriteContents(Connection& cn, bool sealed, Convert&& convert) {
+  std::vector<std::pair<sqlite3_int64, std::string>> rows;
+  const Statement read = prepare(
+      cn, "SELECT rowid,账号内容,创建时间,账号名称 FROM 账号集合 WHERE 账号内容 IS NOT NULL");
+  while (sqlite3_step(read.get()) == SQLITE_ROW)
+    rows.emplace_back(sqlite3_column_int64(read.get(), 0),
+                      convert(column(read.get(), 1), column(read.get(), 2), column(read.get(), 3)));
+  const Statement write = prepare(cn, "UPDATE 账号集合 SET 账号内容=?1 WHERE rowid=?2");
+  for (const auto& [rowid, content] : rows) {
+    if (sealed)
+      sqlite3_bind_blob64(write.get(), 1, content.data(), content.size(), SQLITE_STATIC);
+    else
+      sqlite3_bind_text64(write.get(), 1, content.data(), content.size(), SQLITE_STATIC,
+                          SQLITE_UTF8);
+    sqlite3_bind_int64(write.get(), 2, rowid);
+    cn.check(sqlite3_step(write.get()));
+    sqlite3_reset(write.get());
+  }
+}
+
+}  // namespace
+
+Secret::Secret(std::string_view bytes) : size_(bytes.size()) {
+  requireSodium();
+  data_ = static_cast<unsigned char*>(sodium_malloc(std::max<std::size_t>(size_, 1)));
+  if (!data_) throw std::bad_alloc();
+  std::memcpy(data_, bytes.data(), size_);
+}
+Secret::~Secret() {
+  sodium_free(data_);  // wipes it
+}
+Secret::Secret(Secret&& other) noexcept : data_(other.data_), size_(other.size_) {
+  other.data_ = nullptr;
+  other.size_ = 0;
+}
+bool Secret::operator==(const Secret& other) const {
+  return size_ == other.size_ && sodium_memcmp(data_, other.data_, size_) == 0;
+}
+
+std::string Vault::encrypt(std::string_view content, std::string_view created,
+                           std::string_view name) const {
+  return seal(key_, content, accountData(created, name));
+}
+
+std::optional<std::string> Vault::decrypt(std::string_view sealed, std::string_view created,
+                                          std::string_view name) const {
+  return open(key_, sealed, accountData(created, name));
+}
+
+std::shared_ptr<const Vault> unlock(Connection& cn, const Secret& passphrase) {
+  const Statement key = prepare(cn, std::string("SELECT * FROM ") + kKeyTable);
+  if (sqlite3_step(key.get()) != SQLITE_ROW)
+    throw StoreError(errnum::kKeyDamaged, texts::kStoreKeyDamaged);
+  const KdfLimits limits{static_cast<unsigned long long>(sqlite3_column_int64(key.get(), 1)),
+                         static_cast<std::size_t>(sqlite3_column_int64(key.get(), 2))};
+  std::optional<std::string> dataKey =
+      open(derive(passphrase, column(key.get(), 0), limits), column(key.get(), 3), kKeyLabel);
+  if (!dataKey) return nullptr;
+  auto vault = std::make_shared<const Vault>(Secret(*dataKey));
+  sodium_memzero(dataKey->data(), dataKey->size());
+  return vault;
+}
+
+void protect(Connection& cn, const Secret& passphrase, KdfLimits limits) {
+  if (cn.isProtected())
+    throw StoreError(errnum::kProtection, fillText(texts::kStoreProtected, cn.path()));
+  std::string raw(kKeySize, '\0');
+  randombytes_buf(bytes(raw), raw.size());
+  auto vault = std::make_shared<const Vault>(Secret(raw));
+  sodium_memzero(raw.data(), raw.size());
+  convert(cn, [&] {
+    rewriteContents(cn, true, [&](auto content, auto created, auto name) {
+      return vault->encrypt(content, created, name);
+    });
+    exec(cn, std::string("CREATE TABLE ") + kKeyTable +
+                 "(盐 BLOB NOT NULL, 运算次数 INTEGER NOT NULL, 内存 INTEGER NOT NULL, "
+                 "密钥 BLOB NOT NULL)");
+    writeKey(cn, vault->key(), passphrase, limits);
+  });
+  cn.adopt(vault);
+}
+
+void unprotect(Connection& cn) {
+  const Vault& vault = cn.vault();
+  convert(cn, [&] {
+    rewriteContents(cn, false, [&](auto content, auto created, auto name) {
+      std::optional<std::string> plain = vault.decrypt(content, created, name);
+      if (!plain) throw contentDamaged(cn, name);
+      return *plain;
+    });
+    exec(cn, std::string("DROP TABLE ") + kKeyTable);
+  });
+  cn.adopt(nullptr);
+}
+
+void changePassphrase(Connection& cn, const Secret& passphrase, KdfLimits limits) {
+  const Vault& vault = cn.vault();
+  convert(cn, [&] { writeKey(cn, vault.key(), passphrase, limits); });
+  cn.adopt(cn.sharedVault());
+}
+
+StoreError contentDamaged(const Connection& cn, std::string_view name) {
+  return StoreError(errnum::kDamaged, fillText(texts::kStoreContentDamaged, cn.path(), name));
+}
+
+}  // namespace store

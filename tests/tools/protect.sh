@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# shellcheck disable=SC1111,SC2015  # messages quote with “ ”; A && B || fail is meant
+# kelvarn-store protect, passphrase and unprotect, export and import through the passphrase.
+# shellcheck source-path=SCRIPTDIR source=lib.sh
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+contents() { sqlite3 s.db "SELECT quote(账号内容) FROM 账号集合 WHERE rowid <= 8"; }
+# run PASSPHRASES ARGS...: the tool with the passphrases given on file descriptor 3.
+run() { "$tool" "${@:2}" --passphrase-fd 3 3< <(printf '%s' "$1") > out.txt 2> err.txt; }
+
+"$tool" import "$data/legacy-zuld.mdb" s.db 2> /dev/null
+sqlite3 s.db "INSERT INTO 账号集合 VALUES('记号', '类', 'MARKER-5f3a 密码', 't', 't')"
+contents > plain.txt
+"$tool" export s.db --format json > plain.json
+run $'secret\n' protect s.db || fail "protect: $(cat err.txt)"
+[ "$(ls s.db*)" = s.db ] && ! grep -q MARKER-5f3a s.db || fail "a content readable after protect: $(ls)"
+run $'secret\n' export s.db --format json && cmp -s out.txt plain.json || fail "export through the passphrase"
+
+cp s.db before.db
+for command in export unprotect passphrase; do
+  ! run $'wrong\nnew\n' "$command" s.db && grep -q "密码不正确。" err.txt && [ ! -s out.txt ] ||
+    fail "$command with a wrong passphrase: $(cat out.txt err.txt)"
+done
+cmp -s s.db before.db || fail "a wrong passphrase changed the store"
+run $'secret\nnew one\n' passphrase s.db && ! run $'secret\n' export s.db || fail "passphrase change"
+run $'new one\n' import "$data/jet3.mdb" s.db && ! grep -q "长文本长文本" s.db || fail "import: $(cat err.txt)"
+# On a terminal a new passphrase is typed twice, and must agree.
+"$tool" init plain.db 2> /dev/null
+printf 'a\nb\n' | script -qec "'$tool' protect plain.db" /dev/null > tty.txt || true
+grep -q "两次输入的密码不一致。" tty.txt || fail "mismatch: $(cat tty.txt)"
+! run $'x\n' protect s.db && grep -q "已经加密" err.txt || fail "protect twice"
+run $'new one\n' unprotect s.db || fail "unprotect: $(cat err.txt)"
+[ "$(contents)" = "$(cat plain.txt)" ] || fail "contents changed by the round trip"
+[ "$(sqlite3 s.db "SELECT count(*) FROM 账号集合")" = 13 ] && ! run $'x\n' unprotect s.db &&
+  grep -q "没有加密" err.txt ||
+  fail "the imported accounts, or unprotect twice"
+echo "passed"
