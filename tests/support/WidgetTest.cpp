@@ -139,13 +139,6 @@ QStringList describe(QWidget* window) {
   return out;
 }
 
-QString colours(QWidget* window, const QList<QPoint>& points) {
-  const QImage image = window->grab().toImage();
-  QStringList out;
-  for (const QPoint& at : points) out << image.pixelColor(at).name();
-  return out.join(' ');
-}
-
 QString tabOrder(QWidget* first) {
   QStringList out;
   QWidget* w = first;

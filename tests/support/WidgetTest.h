@@ -13,8 +13,8 @@
 
 namespace testsupport {
 
-// Boxes recorded as "caption|text|buttons[|shown: windows]" and answered from a queue (确定/是
-// when empty); a queued clock; passphrases typed from a queue (取消 when empty); program ends.
+// Boxes as "caption|text|buttons[|shown: windows]", answers, clock, passphrases (取消 when
+// none left) and program ends, all queued or recorded.
 struct Seams {
   Seams();
   ~Seams();
@@ -60,8 +60,6 @@ struct Main : Seams {
 
 // The window's controls back to front: geometry, caption, font, colour and settings.
 QStringList describe(QWidget* window);
-// The colours at these points of the window, "#rrggbb ...".
-QString colours(QWidget* window, const QList<QPoint>& points);
 // The controls Tab reaches from `first`.
 QString tabOrder(QWidget* first);
 
