@@ -33,13 +33,11 @@ store = f"{folder}/zuld.mdb"
 entry = f"{HOME}/.local/share/applications/kelvarn.desktop"
 
 
-def install():
-    return subprocess.run([f"{REPO}/scripts/install-desktop.sh", RELEASE], capture_output=True,
-                          env={**os.environ, "PREFIX": folder}).returncode == 0
+install = lambda: subprocess.run([f"{REPO}/scripts/install-desktop.sh", RELEASE],  # noqa: E731
+                                 capture_output=True, env={**os.environ, "PREFIX": folder}).returncode == 0
 
 
-def files():
-    return " ".join(sorted(os.listdir(folder)))
+files = lambda: " ".join(sorted(os.listdir(folder)))  # noqa: E731
 
 
 

@@ -27,8 +27,7 @@ struct Seams {
   std::deque<QDateTime> clock{QDateTime(QDate(2015, 1, 31), QTime(19, 23, 30))};
 };
 
-// The main window on a store of these accounts (protected with the last of the passphrases
-// typed, when given); controls by object name, the tree by keys.
+// The main window on a store of these accounts, protected with the last passphrase typed.
 struct Main : Seams {
   explicit Main(const QStringList& accounts = {}, const QStringList& typed = {})
       : w((s.add(accounts), typed.isEmpty() ? void() : s.protect(typed.last().toUtf8()),
