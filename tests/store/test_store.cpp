@@ -169,6 +169,9 @@ class StoreTest : public QObject {
       Recordset one;
       QCOMPARE(walk(find(one, name)), name);
     }
+    s->sql("INSERT INTO 账号集合(账号名称) VALUES(CAST(x'610062' AS TEXT))");  // a, NUL, b
+    Recordset nul;
+    QCOMPARE(walk(find(nul, QString::fromUtf8("a\0b", 3))), QString::fromUtf8("a\0b", 3));
     Recordset one;
     QCOMPARE(find(one, "丙").Field(store::kContent), store::Value());
   }

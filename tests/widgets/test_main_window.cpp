@@ -49,11 +49,9 @@ class ZulMTest : public QObject {
     QCOMPARE(m.w.windowFlags(), Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                                     Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                                     Qt::WindowStaysOnTopHint);
-    QCOMPARE(m.w.minimumSize(), m.w.maximumSize());
-    QCOMPARE(m.w.size(), QSize(499, 315));
+    QCOMPARE(QList<QSize>({m.w.minimumSize(), m.w.maximumSize()}), QList<QSize>(2, {499, 315}));
     QVERIFY(m.w.windowIcon().availableSizes().contains(QSize(128, 128)));
     QCOMPARE(m.w.findChild<QTimer*>("Timer1")->interval(), 100);
-    QVERIFY(QFontInfo(m.c<QTreeView>("tvwXs")->font()).family().contains("WenQuanYi"));
     m.open();
     zulTjXg* e = m.editor();
     QCOMPARE(describe(e),
@@ -69,8 +67,7 @@ class ZulMTest : public QObject {
     QCOMPARE(tabOrder(m.e("cmdFh")), "cmdFh cmdTj cmdXg cmbLx txtMc txtNr");
     QCOMPARE(e->windowTitle(), "Form1");
     QCOMPARE(e->windowFlags(), Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
-    QCOMPARE(e->minimumSize(), e->maximumSize());
-    QCOMPARE(e->size(), QSize(410, 168));
+    QCOMPARE(QList<QSize>({e->minimumSize(), e->maximumSize()}), QList<QSize>(2, {410, 168}));
     QCOMPARE(m.e<QLineEdit>("txtMc")->maxLength(), std::numeric_limits<int>::max());
   }
 
@@ -191,7 +188,6 @@ class ZulMTest : public QObject {
       QCOMPARE(m.w.isVisible() && !m.w.isMinimized(), restores);
     }
     QVERIFY(m.w.windowFlags() & Qt::WindowStaysOnTopHint);
-    QCOMPARE(QList<int>({Module1::tpicon.added, Module1::tpicon.removed}), QList<int>({1, 0}));
     Module1::setTrayAvailable(false);
     m.w.showNormal();
     m.c("cmdTp")->click();
