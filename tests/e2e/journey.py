@@ -56,9 +56,10 @@ check("the menu icon is the program's icon", filecmp.cmp(
     f"{HOME}/.local/share/icons/hicolor/128x128/apps/kelvarn.png", f"{REPO}/resources/kelvarn.png"))
 
 kelvarn = start(program[0], log="journey", cwd=HOME)
-main = (wait(lambda: desk.windows(kelvarn.pid)) or [None])[0]
-check("the main window maps", main) or finish()
-check(f"titled {CAPTION}", wait(lambda: desk.title(main) == CAPTION), desk.title(main))
+# The first window may be the tray icon's, before the tray takes it in.
+titled = lambda title: next((w for w in desk.windows(kelvarn.pid) if desk.title(w) == title), None)  # noqa: E731
+main = wait(lambda: titled(CAPTION))
+check(f"the main window maps, titled {CAPTION}", main) or finish()
 geometry = main.get_geometry()
 check("its client area is 499x315, on top",
       (geometry.width, geometry.height, desk.topmost(main)) == (499, 315, True))
@@ -66,7 +67,7 @@ icon = (wait(lambda: desk.windows(kelvarn.pid, docked=True)) or [None])[0]
 check("its icon is in the notification area", icon)
 desk.screenshot("startup-main", main)
 desk.click(main, *ADD)
-editor = wait(lambda: next((w for w in desk.windows(kelvarn.pid) if desk.title(w) == EDITOR), None))
+editor = wait(lambda: titled(EDITOR))
 check("添加记录 shows the editor alone, on top",
       editor and desk.windows(kelvarn.pid) == [editor] and desk.topmost(editor)) or finish()
 
@@ -79,7 +80,7 @@ def fill(account):  # types into the editor's boxes, replacing them; "" leaves a
 def ask(window, button, key, what, shot=None):
     # The button that asks; the box over the hidden window, answered with `key`.
     desk.click(window, *button)
-    box = wait(lambda: next((w for w in desk.windows(kelvarn.pid) if desk.title(w) == QUESTION), None))
+    box = wait(lambda: titled(QUESTION))
     if check(f"{what}: a box titled {QUESTION} maps over the hidden window",
              box and not desk.mapped(window)):
         if shot:
@@ -174,6 +175,6 @@ asking = wait(lambda: [w for w in desk.windows(kelvarn.pid) if w != box[0]])
 check("Return answers it and the passphrase is asked again",
       asking and desk.title(asking[0]) == "Kelvarn")
 desk.type(asking[0], PASSPHRASE + "\n")
-main = wait(lambda: next((w for w in desk.windows(kelvarn.pid) if desk.title(w) == CAPTION), None))
+main = wait(lambda: titled(CAPTION))
 check("the right one shows the main window", main and desk.key(main, "alt+F4") and exits(kelvarn) == 0)
 finish()
