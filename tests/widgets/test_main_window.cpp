@@ -86,7 +86,7 @@ class ZulMTest : public QObject {
         seen << QString("%1|%2|%3|%4|")
                         .arg(box->windowTitle(), box->text(), texts.join(','),
                              box->defaultButton()->text()) +
-                    QString::number(box->icon() + 2 * window.isVisible()) +
+                    QString::number(box->icon() + 2 * window.isVisible() + 4 * box->textFormat()) +
                     (box->windowFlags() & Qt::WindowStaysOnTopHint ? " on top" : "");
         QTest::keyClick(box, key);
       });
