@@ -78,9 +78,8 @@ def exits(child, seconds=30):
         return "still running"
 
 
-def sql(store, statement):
-    with sqlite3.connect(store, timeout=10) as db:
-        return db.execute(statement).fetchall()
+def sql(store, statement):  # each call on a connection of its own, closed when it is done
+    return sqlite3.connect(store, timeout=10).execute(statement).fetchall()
 
 
 def pages():
@@ -135,8 +134,7 @@ class Desktop:  # Xvfb, a notification area at the top right (trayer) and openbo
         return window.get_attributes().map_state == X.IsViewable
 
     def topmost(self, window):
-        above = self.d.intern_atom("_NET_WM_STATE_ABOVE")
-        return above in (self.prop(window, "_NET_WM_STATE") or [])
+        return self.d.intern_atom("_NET_WM_STATE_ABOVE") in (self.prop(window, "_NET_WM_STATE") or [])
 
     def activate(self, window):  # gives the window the keyboard, through the window manager
         active = self.d.intern_atom("_NET_ACTIVE_WINDOW")

@@ -1,6 +1,6 @@
 """Kelvarn as a user meets it: started without a display, installed with
 its menu entry, accounts added, modified and deleted through real boxes, the tray, the web
-pages, closing with the editor loaded, installing again, and a protected store."""
+pages, closing with the editor loaded, installing again, a protected store and a lost one."""
 import filecmp, hashlib, os, re, subprocess, sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -21,10 +21,8 @@ BOXES = ((45, 110), (50, 155), (250, 80))  # the editor's type, name and content
 
 bare = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "QT_QPA_PLATFORM")}
 run = subprocess.run([f"{RELEASE}/kelvarn"], env=bare, capture_output=True, text=True, timeout=60)
-check("without a display it says so in one line and exits with code 2",
-      (run.returncode, run.stdout + run.stderr) ==
-      (2, "kelvarn：没有可以显示窗口的图形桌面，请在桌面环境中启动。\n"),
-      f"{run.returncode}: {run.stdout}{run.stderr}")
+check("without a display it says so in one line and exits with code 2", (run.returncode, run.stdout + run.stderr)
+      == (2, "kelvarn：没有可以显示窗口的图形桌面，请在桌面环境中启动。\n"), f"{run.returncode}: {run.stdout}{run.stderr}")
 desk = Desktop()
 PASSPHRASE, WRONG = "Lock-42", "guess"
 desk.map_keys("".join("".join(a) for a in (MAIL, OA, DECLINED, NEW_MAIL)) + PASSPHRASE + WRONG)
@@ -177,4 +175,9 @@ check("Return answers it and the passphrase is asked again",
 desk.type(asking[0], PASSPHRASE + "\n")
 main = wait(lambda: titled(CAPTION))
 check("the right one shows the main window", main and desk.key(main, "alt+F4") and exits(kelvarn) == 0)
+os.rename(store, f"{store}.kept")
+kelvarn = start(program[0], log="journey-no-store", cwd=HOME)
+check("without its store: a box titled Kelvarn; Return ends the program with code 1, nothing made",
+      (box := wait(lambda: titled("Kelvarn"))) and desk.key(box, "Return") and exits(kelvarn) == 1
+      and files() == "kelvarn kelvarn-store kelvarn.png zuld.mdb.kept", files())
 finish()
