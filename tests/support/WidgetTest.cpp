@@ -7,10 +7,8 @@
 
 namespace {
 
-void registerFonts() {
-  Module1::registerFontSubstitutes();
-}
-Q_COREAPP_STARTUP_FUNCTION(registerFonts)
+using Module1::registerFontSubstitutes;
+Q_COREAPP_STARTUP_FUNCTION(registerFontSubstitutes)
 
 }  // namespace
 
@@ -37,9 +35,7 @@ Seams::Seams() {
   });
   Module1::setPassphraseScript([this]() -> std::optional<QString> {
     if (passphrases.empty()) return std::nullopt;
-    const QString typed = passphrases.front();
-    passphrases.pop_front();
-    return typed;
+    return passphrases.takeFirst();
   });
   Module1::setProgramEnd([this](int code) { ends << code; });
 }
@@ -105,7 +101,11 @@ QStringList Main::editorBoxes() {
 }
 
 void Main::fill(const QString& type, const QString& name, const QString& content) {
-  e<QComboBox>("cmbLx")->setEditText(type);
+  auto* lx = e<QComboBox>("cmbLx");
+  QApplication::setActiveWindow(lx->window());
+  lx->setFocus();  // typed key by key into the focused box, as a completer would see them
+  lx->clearEditText();
+  for (const QChar c : type) QTest::sendKeyEvent(QTest::Click, lx->lineEdit(), Qt::Key_A, c, {});
   e<QLineEdit>("txtMc")->setText(name);
   e<QPlainTextEdit>("txtNr")->setPlainText(content);
 }

@@ -22,7 +22,7 @@ struct Seams {
   QStringList boxes;
   QList<int> ends;
   std::deque<Module1::Answer> answers;
-  std::deque<QString> passphrases;
+  QStringList passphrases;
   std::function<void()> whileBoxShown;
   std::deque<QDateTime> clock{QDateTime(QDate(2015, 1, 31), QTime(19, 23, 30))};
 };
@@ -31,7 +31,7 @@ struct Seams {
 struct Main : Seams {
   explicit Main(const QStringList& accounts = {}, const QStringList& typed = {})
       : w((s.add(accounts), typed.isEmpty() ? void() : s.protect(typed.last().toUtf8()),
-           passphrases.assign(typed.begin(), typed.end()), s.path())) {}
+           passphrases = typed, s.path())) {}
   TempStore s;
   zulM w;
 
