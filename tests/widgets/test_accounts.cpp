@@ -1,8 +1,4 @@
 // The accounts through the windows: tree, record view, deleting, adding and modifying.
-#include <QApplication>
-#include <QClipboard>
-#include <QMimeData>
-
 #include "WidgetTest.h"
 
 using namespace testsupport;

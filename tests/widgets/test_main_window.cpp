@@ -1,7 +1,4 @@
 // Layouts, message boxes, start-up and shutdown, the tick, the tray and a protected store.
-#include <QAbstractButton>
-#include <QMessageBox>
-
 #include "Application.h"
 #include "ErrorReport.h"
 #include "Passphrase.h"
