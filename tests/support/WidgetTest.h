@@ -13,13 +13,12 @@
 
 namespace testsupport {
 
-// Boxes as "caption|text|buttons[|shown: windows]", answers, clock, passphrases (取消 when
-// none left) and program ends, all queued or recorded.
+// Boxes and ends recorded, answers, clock and passphrases (取消 when none left) queued.
 struct Seams {
   Seams();
   ~Seams();
   QStringList take() { return std::exchange(boxes, {}); }
-  QStringList boxes;
+  QStringList boxes;  // "caption|text|buttons[|shown: windows]"
   QList<int> ends;
   std::deque<Module1::Answer> answers;
   QStringList passphrases;

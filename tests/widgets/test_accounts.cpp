@@ -54,6 +54,12 @@ class AccountsTest : public QObject {
     QCOMPARE(rebuild(), "工作,,, T zulM");
     m.s.add({"B|生活"});
     QCOMPARE(rebuild(), ",, y1:生活[c1:B]SXT zulM");  // not the types of an earlier table
+    m.s.sql(
+        "WITH RECURSIVE n(i) AS (SELECT 2 UNION SELECT i + 1 FROM n LIMIT 39999) "
+        "INSERT INTO 账号集合 SELECT i, 't', 'x' || i, '', '' FROM n");
+    rebuild();  // more rows than a 16-bit count holds: the last one has its node and shows
+    m.doubleClick("c40000");
+    QCOMPARE(m.view(), "x40000");
   }
 
   // Its own row's content, CR LF as plain lines; the right button shows a message, Ctrl alone
