@@ -56,8 +56,7 @@ bad no-lval.mdb 'data[page(8)] = bytes(4096)' "已损坏或不完整" # 2nd page
 bad memo-loop.mdb 'row = 9 * 4096 + (data[9 * 4096 + 14] | data[9 * 4096 + 15] << 8)
 data[row:row + 4] = (8 << 8).to_bytes(4, "little")' "已损坏或不完整" # chain 8, 9, 8
 bad bad-memo.mdb 'data[data.index(bytes.fromhex("10270000")) + 3] = 0xC0' "已损坏或不完整"
-bad long-memo.mdb 'i = data.index(bytes.fromhex("b80b0040")); data[i:i + 3] = b"\xff\xff\x7f"' \
-  "已损坏或不完整"
+bad long-memo.mdb 'i = data.index(bytes.fromhex("b80b0040")); data[i:i + 3] = b"\xff\xff\x7f"' "已损坏或不完整"
 bad rows-gone.mdb 'data[11 * 4096 + 12] = 3' "已损坏或不完整" # the page now holds 3 of 7 rows
 bad no-table.mdb 'data[:] = data.replace(u16("账号集合"), u16("账号集x"))' "中没有表“账号集合”"
 bad no-field.mdb 'data[:] = data.replace(u16("最后修改"), u16("最后更改"))' "缺少字段“最后修改”"
@@ -70,11 +69,9 @@ cp target.db target.before
 expect 1 "写入中断" import "$fixture" target.db
 cmp -s target.db target.before && [ ! -e target.db-journal ] || fail "store changed by a failed import"
 limit=$(($(stat -c %s target.before) / 1024 + 4)) # room for the schema, not for the rows
-status=0
-(ulimit -f "$limit"; trap '' XFSZ; exec "$tool" import "$fixture" created.db) 2> err.txt ||
-  status=$?
-[ "$status" -eq 1 ] && [ ! -e created.db ] && [ ! -e created.db-journal ] ||
-  fail "import past the size limit: exit $status, left: $(ls)"
+{ (ulimit -f "$limit"; trap '' XFSZ; exec "$tool" import "$fixture" created.db) 2> err.txt
+  [ $? -eq 1 ]; } && [ ! -e created.db ] && [ ! -e created.db-journal ] ||
+  fail "import past the size limit: $(cat err.txt), left: $(ls)"
 export ASAN_OPTIONS="${ASAN_OPTIONS:-}:exitcode=86" UBSAN_OPTIONS="${UBSAN_OPTIONS:-}:exitcode=86"
 python3 - "$tool" "$fixture" <<'PY'
 import filecmp, random, shutil, subprocess, sys
