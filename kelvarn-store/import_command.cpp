@@ -1,11 +1,11 @@
 #include <sqlite3.h>
 
 #include <cstdio>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "Connection.h"
+#include "Sql.h"
 #include "Statements.h"
 #include "StoreError.h"
 #include "StoreFile.h"
@@ -23,33 +23,6 @@ void say(const std::string& text) {
   std::fprintf(stderr, "%s\n", text.c_str());
 }
 
-// Rolls back unless committed, so a failure anywhere leaves the file as it was.
-class Transaction {
- public:
-  explicit Transaction(store::Connection& cn) : cn_(cn) { exec("BEGIN IMMEDIATE"); }
-  ~Transaction() {
-    if (!sqlite3_get_autocommit(cn_.handle()))
-      sqlite3_exec(cn_.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
-  }
-  Transaction(const Transaction&) = delete;
-  Transaction& operator=(const Transaction&) = delete;
-  void commit() { exec("COMMIT"); }
-
- private:
-  void exec(const char* sql) {
-    cn_.check(sqlite3_exec(cn_.handle(), sql, nullptr, nullptr, nullptr));
-  }
-  store::Connection& cn_;
-};
-
-using Statement = std::unique_ptr<sqlite3_stmt, decltype(&sqlite3_finalize)>;
-
-Statement prepare(store::Connection& cn, const std::string& sql) {
-  sqlite3_stmt* statement = nullptr;
-  cn.check(sqlite3_prepare_v2(cn.handle(), sql.c_str(), -1, &statement, nullptr));
-  return {statement, &sqlite3_finalize};
-}
-
 std::string insertStatement() {
   std::string sql = std::string("INSERT INTO ") + store::kTableName + "(";
   for (const char* field : store::kFields) sql += std::string(field) + ",";
@@ -63,20 +36,21 @@ void insertAll(const std::string& target, const std::vector<legacy::Account>& ac
   store::Connection cn;
   cn.Open(target);
   passphrases.unlock(cn);
-  Transaction transaction(cn);
-  Statement insert = prepare(cn, insertStatement());
-  for (const legacy::Account& account : accounts) {
-    for (std::size_t i = 0; i < account.size(); ++i)
-      cn.check(sqlite3_bind_text64(insert.get(), static_cast<int>(i) + 1, account[i].data(),
-                                   account[i].size(), SQLITE_STATIC, SQLITE_UTF8));
-    const std::string sealed =
-        cn.isProtected() ? cn.vault().encrypt(account[2], account[3], account[0]) : std::string();
-    if (cn.isProtected())
-      cn.check(sqlite3_bind_blob64(insert.get(), 3, sealed.data(), sealed.size(), SQLITE_STATIC));
-    cn.check(sqlite3_step(insert.get()));
-    cn.check(sqlite3_reset(insert.get()));
-  }
-  transaction.commit();
+  store::inTransaction(cn, [&] {
+    const store::Statement insert = store::prepare(cn, insertStatement());
+    for (const legacy::Account& account : accounts) {
+      for (std::size_t i = 0; i < account.size(); ++i)
+        cn.check(sqlite3_bind_text64(insert.get(), static_cast<int>(i) + 1, account[i].data(),
+                                     account[i].size(), SQLITE_STATIC, SQLITE_UTF8));
+      const std::string sealed =
+          cn.isProtected() ? cn.vault().encrypt(account[2], account[3], account[0]) : std::string();
+      if (cn.isProtected())
+        cn.check(sqlite3_bind_blob64(insert.get(), 3, sealed.data(), sealed.size(), SQLITE_STATIC));
+      cn.check(sqlite3_step(insert.get()));
+      cn.check(sqlite3_reset(insert.get()));
+    }
+    return true;
+  });
 }
 
 void removeStore(const std::string& path) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "Connection.h"
+#include "Sql.h"
 #include "StoreError.h"
 #include "Texts.h"
 
@@ -76,21 +77,9 @@ Secret derive(const Secret& passphrase, std::string_view salt, KdfLimits limits)
   return key;
 }
 
-using Statement = std::unique_ptr<sqlite3_stmt, decltype(&sqlite3_finalize)>;
-
-Statement prepare(Connection& cn, const std::string& sql) {
-  sqlite3_stmt* statement = nullptr;
-  cn.check(sqlite3_prepare_v2(cn.handle(), sql.c_str(), -1, &statement, nullptr));
-  return {statement, &sqlite3_finalize};
-}
-
 std::string_view column(sqlite3_stmt* statement, int i) {
   return {static_cast<const char*>(sqlite3_column_blob(statement, i)),
           static_cast<std::size_t>(sqlite3_column_bytes(statement, i))};
-}
-
-void exec(Connection& cn, const std::string& sql) {
-  cn.check(sqlite3_exec(cn.handle(), sql.c_str(), nullptr, nullptr, nullptr));
 }
 
 // Stores the data key wrapped by the passphrase's key, with the salt and limits to derive it.
@@ -115,14 +104,10 @@ void writeKey(Connection& cn, const Secret& dataKey, const Secret& passphrase, K
 // former form.
 template <typename Change>
 void convert(Connection& cn, Change&& change) {
-  exec(cn, "BEGIN IMMEDIATE");
-  try {
+  inTransaction(cn, [&] {
     change();
-    exec(cn, "COMMIT");
-  } catch (...) {
-    sqlite3_exec(cn.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
-    throw;
-  }
+    return true;
+  });
   exec(cn, "VACUUM");
 }
 

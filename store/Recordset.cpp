@@ -8,6 +8,7 @@
 
 #include "Connection.h"
 #include "Protection.h"
+#include "Sql.h"
 #include "Statements.h"
 #include "StoreError.h"
 #include "Texts.h"
@@ -24,11 +25,6 @@ constexpr char kRowSql[] =
 constexpr char kDeleteSql[] = "DELETE FROM 账号集合 WHERE rowid=?1";
 // Field indexes in kFields order.
 constexpr std::size_t kNameIndex = 0, kContentIndex = 2, kCreatedIndex = 3;
-
-struct Finalize {
-  void operator()(sqlite3_stmt* statement) const { sqlite3_finalize(statement); }
-};
-using Statement = std::unique_ptr<sqlite3_stmt, Finalize>;
 
 StoreError noCurrentRow() {
   return StoreError(errnum::kNoCurrentRow, texts::kStoreNoCurrentRow);
@@ -105,11 +101,7 @@ struct Recordset::Impl {
     if (cn == nullptr) throw StoreError(errnum::kClosed, texts::kStoreClosed);
   }
 
-  Statement prepare(const char* sql) const {
-    sqlite3_stmt* statement = nullptr;
-    cn->check(sqlite3_prepare_v2(db(), sql, -1, &statement, nullptr));
-    return Statement(statement);
-  }
+  Statement prepare(const std::string& sql) const { return store::prepare(*cn, sql); }
 
   bool stepToRow(sqlite3_stmt* statement) const {
     const int rc = sqlite3_step(statement);
@@ -231,16 +223,10 @@ struct Recordset::Impl {
   // opened: protected or not, sealed contents under this key.
   template <typename Write>
   auto inTransaction(Write&& write) {
-    cn->check(sqlite3_exec(db(), "BEGIN IMMEDIATE", nullptr, nullptr, nullptr));
-    try {
+    return store::inTransaction(*cn, [&] {
       cn->requireSameSchema();
-      auto result = write();
-      cn->check(sqlite3_exec(db(), "COMMIT", nullptr, nullptr, nullptr));
-      return result;
-    } catch (...) {
-      sqlite3_exec(db(), "ROLLBACK", nullptr, nullptr, nullptr);
-      throw;
-    }
+      return write();
+    });
   }
 
   // The new row goes to the end of the set and becomes its current row.
@@ -255,7 +241,7 @@ struct Recordset::Impl {
       const std::string sql =
           columns.empty() ? "INSERT INTO 账号集合 DEFAULT VALUES"
                           : "INSERT INTO 账号集合(" + columns + ") VALUES(" + parameters + ")";
-      const Statement statement = prepare(sql.c_str());
+      const Statement statement = prepare(sql);
       bindPending(statement.get());
       stepToRow(statement.get());
       return sqlite3_last_insert_rowid(db());
@@ -287,7 +273,7 @@ struct Recordset::Impl {
         if (pending[i]) sql += (index++ ? "," : "") + std::string(kFields[i]) + "=?";
       }
       sql += " WHERE rowid=?";
-      const Statement statement = prepare(sql.c_str());
+      const Statement statement = prepare(sql);
       sqlite3_bind_int64(statement.get(), bindPending(statement.get()) + 1, id);
       stepToRow(statement.get());
       return sqlite3_changes64(db()) > 0;
