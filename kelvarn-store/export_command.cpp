@@ -18,10 +18,6 @@ namespace {
 
 using Row = std::array<exporting::Field, std::size(store::kFields)>;
 
-void say(const std::string& text) {
-  std::fprintf(stderr, "%s\n", text.c_str());
-}
-
 class Writer {
  public:
   virtual ~Writer() = default;

@@ -17,12 +17,6 @@
 
 namespace {
 
-// The windows count rows in 16-bit signed integers.
-
-void say(const std::string& text) {
-  std::fprintf(stderr, "%s\n", text.c_str());
-}
-
 std::string insertStatement() {
   std::string sql = std::string("INSERT INTO ") + store::kTableName + "(";
   for (const char* field : store::kFields) sql += std::string(field) + ",";

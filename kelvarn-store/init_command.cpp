@@ -8,16 +8,16 @@
 
 int runInit(int argc, char** argv) {
   if (argc != 1) {
-    std::fprintf(stderr, "%s\n", texts::kInitUsage);
+    say(texts::kInitUsage);
     return 2;
   }
   const std::string path = argv[0];
   try {
     store::createStore(path);
   } catch (const store::StoreError& error) {
-    std::fprintf(stderr, "%s\n", error.description().c_str());
+    say(error.description());
     return 1;
   }
-  std::fprintf(stderr, "%s\n", store::fillText(texts::kInitDone, path).c_str());
+  say(store::fillText(texts::kInitDone, path));
   return 0;
 }

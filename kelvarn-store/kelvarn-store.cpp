@@ -5,6 +5,10 @@
 #include "commands.h"
 #include "version.h"
 
+void say(const std::string& text) {
+  std::fprintf(stderr, "%s\n", text.c_str());
+}
+
 int main(int argc, char** argv) {
   const char* command = argc > 1 ? argv[1] : "";
   if (argc == 2 && (!std::strcmp(command, "--help") || !std::strcmp(command, "-h"))) {

@@ -13,7 +13,8 @@ namespace {
 
 enum class Conversion { Protect, Unprotect, Passphrase };
 
-// One conversion of a whole store; false (said why) when it did not happen.
+// One conversion of a whole store: exit code 0 when done, 1 (said why) when not, 2 for a
+// wrong call.
 int convert(Conversion conversion, int argc, char** argv) {
   std::vector<char*> words(argv, argv + argc);
   PassphraseSource passphrases;
@@ -35,12 +36,12 @@ int convert(Conversion conversion, int argc, char** argv) {
     if (conversion == Conversion::Unprotect) store::unprotect(cn);
     if (conversion == Conversion::Passphrase) store::changePassphrase(cn, passphrases.readNew());
     const char* done[] = {texts::kProtectDone, texts::kUnprotectDone, texts::kPassphraseDone};
-    std::fprintf(stderr, "%s\n", store::fillText(done[static_cast<int>(conversion)], path).c_str());
+    say(store::fillText(done[static_cast<int>(conversion)], path));
     return 0;
   } catch (const PassphraseError& error) {
-    std::fprintf(stderr, "%s\n", error.what());
+    say(error.what());
   } catch (const store::StoreError& error) {
-    std::fprintf(stderr, "%s\n", error.description().c_str());
+    say(error.description());
   }
   return 1;
 }
