@@ -115,7 +115,6 @@ inline constexpr char kStoreToolUsage[] =
 
 // Passphrases on the command line.
 inline constexpr char kAskPassphrase[] = "密码：";
-inline constexpr char kAskOldPassphrase[] = "原密码：";
 inline constexpr char kAskNewPassphrase[] = "新密码：";
 inline constexpr char kAskNewPassphraseAgain[] = "再次输入新密码：";
 inline constexpr char kPassphraseMismatch[] = "两次输入的密码不一致。";
@@ -142,7 +141,7 @@ inline constexpr char kImportNoTable[] = "Access 文件“%1”中没有表“�
 inline constexpr char kImportNoField[] = "Access 文件“%1”的表“账号集合”缺少字段“%2”。";
 inline constexpr char kImportFieldType[] =
     "Access 文件“%1”中字段“%2”的类型不是文本、备注或日期/时间。";
-// %1 is the number of accounts the store would hold.
+// %1 is the store's path.
 inline constexpr char kImportAborted[] = "导入未完成，账号库“%1”没有任何改动。";
 // %1 is the number of accounts, %2 the store's path.
 inline constexpr char kImportDone[] = "已导入 %1 个账号到“%2”。";
