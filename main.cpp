@@ -7,6 +7,7 @@
 #include "Application.h"
 #include "Controls.h"
 #include "ErrorReport.h"
+#include "ProcessGuard.h"
 #include "StoreError.h"
 #include "Texts.h"
 #include "zulM.h"
@@ -49,6 +50,7 @@ void releaseHeldMessages(QtMessageHandler previous) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  store::guardProcessMemory();
   if (!haveDisplay()) {
     std::fputs(texts::kNoDisplay, stderr);
     return 2;

@@ -73,7 +73,7 @@ bool put(const std::string& text) {
 // output could not be written.
 bool exportStore(const std::string& path, Writer& writer, PassphraseSource& passphrases) {
   store::Connection cn;
-  cn.Open(path, store::Connection::Access::ReadOnly);
+  openStore(cn, path, store::Connection::Access::ReadOnly);
   passphrases.unlock(cn);
   store::Recordset rs;
   rs.Open(store::kTableName, cn);

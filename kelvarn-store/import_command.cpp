@@ -28,7 +28,7 @@ std::string insertStatement() {
 void insertAll(const std::string& target, const std::vector<legacy::Account>& accounts,
                PassphraseSource& passphrases) {
   store::Connection cn;
-  cn.Open(target);
+  openStore(cn, target);
   passphrases.unlock(cn);
   store::inTransaction(cn, [&] {
     const store::Statement insert = store::prepare(cn, insertStatement());

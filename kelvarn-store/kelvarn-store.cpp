@@ -1,6 +1,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "ProcessGuard.h"
+#include "Protection.h"
 #include "Texts.h"
 #include "commands.h"
 #include "version.h"
@@ -9,7 +11,13 @@ void say(const std::string& text) {
   std::fprintf(stderr, "%s\n", text.c_str());
 }
 
+void openStore(store::Connection& cn, const std::string& path, store::Connection::Access access) {
+  cn.Open(path, access);
+  if (!cn.isProtected()) store::requireNothingSealed(cn);
+}
+
 int main(int argc, char** argv) {
+  store::guardProcessMemory();
   const char* command = argc > 1 ? argv[1] : "";
   if (argc == 2 && (!std::strcmp(command, "--help") || !std::strcmp(command, "-h"))) {
     std::fputs(texts::kStoreToolUsage, stdout);

@@ -13,12 +13,19 @@
 
 namespace {
 
-// One line from fd, without its line break; false at the end of the input before any.
+// One line from fd, without its line break; false at the end of the input before any. The whole
+// line is read, so that nothing typed is left for the shell, but only as much of it is kept as
+// can be a passphrase, in room taken at once: no copy of it is left behind in freed memory.
 bool readLine(int fd, std::string& line) {
+  line.reserve(store::kMaxPassphraseBytes + 1);
   char c = 0;
   ssize_t got = 0;
-  while ((got = ::read(fd, &c, 1)) == 1 && c != '\n') line += c;
-  return got == 1 || !line.empty();
+  bool any = false;
+  while ((got = ::read(fd, &c, 1)) == 1 && c != '\n') {
+    any = true;
+    if (line.size() <= store::kMaxPassphraseBytes) line += c;  // one more says: too long
+  }
+  return got == 1 || any;
 }
 
 }  // namespace
@@ -37,7 +44,7 @@ bool PassphraseSource::takeOption(std::vector<char*>& words) {
   return true;
 }
 
-store::Secret PassphraseSource::read(const char* prompt) {
+store::Secret PassphraseSource::read(const char* prompt, bool isNew) {
   std::string line;
   bool got = false;
   if (fd_ >= 0) {
@@ -57,19 +64,20 @@ store::Secret PassphraseSource::read(const char* prompt) {
   if (!got) throw PassphraseError(texts::kPassphraseUnreadable);
   if (!line.empty() && line.back() == '\r') line.pop_back();
   store::Secret secret(line);
+  const char* problem = store::passphraseProblem(line, isNew);
   sodium_memzero(line.data(), line.size());
-  if (secret.size() == 0) throw PassphraseError(texts::kPassphraseEmpty);
+  if (problem) throw PassphraseError(problem);
   return secret;
 }
 
 store::Secret PassphraseSource::readNew() {
-  store::Secret first = read(texts::kAskNewPassphrase);
-  if (fd_ < 0 && !(read(texts::kAskNewPassphraseAgain) == first))
+  store::Secret first = read(texts::kAskNewPassphrase, true);
+  if (fd_ < 0 && !(read(texts::kAskNewPassphraseAgain, true) == first))
     throw PassphraseError(texts::kPassphraseMismatch);
   return first;
 }
 
 void PassphraseSource::unlock(store::Connection& cn) {
-  if (cn.isProtected() && !cn.unlock(read(texts::kAskPassphrase)))
+  if (cn.isProtected() && !cn.unlock(read(texts::kAskPassphrase, false)))
     throw PassphraseError(texts::kPassphraseWrong);
 }

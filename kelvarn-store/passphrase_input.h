@@ -17,7 +17,8 @@ class PassphraseSource {
   // Takes "--passphrase-fd N" out of the words; false when it is given wrongly.
   bool takeOption(std::vector<char*>& words);
 
-  store::Secret read(const char* prompt);
+  // Refuses (PassphraseError) an empty one, one longer than the limit, and a new one of spaces.
+  store::Secret read(const char* prompt, bool isNew);
   // A new passphrase: on the terminal typed twice, which must agree.
   store::Secret readNew();
   // Unlocks a protected store on cn; PassphraseError when the passphrase is wrong.

@@ -25,7 +25,7 @@ int convert(Conversion conversion, int argc, char** argv) {
   const std::string path = words[0];
   try {
     store::Connection cn;
-    cn.Open(path);
+    openStore(cn, path);
     if (cn.isProtected() == (conversion == Conversion::Protect))
       throw store::StoreError(
           store::errnum::kProtection,

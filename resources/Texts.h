@@ -47,6 +47,7 @@ inline constexpr char kConfirmDelete[] = "确定要删除这个账号？";
 inline constexpr char kPassphrasePrompt[] = "请输入账号库密码：";
 inline constexpr char kCancel[] = "取消";
 inline constexpr char kWrongPassphrase[] = "密码不正确，请重新输入。";
+inline constexpr char kCheckingPassphrase[] = "正在验证密码，请稍候……";
 
 // Editor window.
 inline constexpr char kEditorCaption[] = "Form1";
@@ -92,7 +93,10 @@ inline constexpr char kStoreChanged[] =
 // %2 is the account's name.
 inline constexpr char kStoreContentDamaged[] =
     "数据库文件“%1”中账号“%2”的内容无法解密：文件可能被改动过或已损坏。";
-inline constexpr char kStoreKeyDamaged[] = "数据库的密钥表已损坏，无法读取。";
+inline constexpr char kStoreKeyDamaged[] =
+    "数据库文件“%1”的密钥表已损坏，无法读取：文件可能被改动过或已损坏。";
+inline constexpr char kStoreSealedWithoutKey[] =
+    "数据库文件“%1”已损坏：其中有加密的账号数据，却没有解密所需的密钥表。";
 inline constexpr char kStoreProtected[] = "账号库“%1”已经加密。";
 inline constexpr char kStoreNotProtected[] = "账号库“%1”没有加密。";
 inline constexpr char kStoreBadStatement[] = "不支持的语句：%1";
@@ -119,6 +123,7 @@ inline constexpr char kAskNewPassphrase[] = "新密码：";
 inline constexpr char kAskNewPassphraseAgain[] = "再次输入新密码：";
 inline constexpr char kPassphraseMismatch[] = "两次输入的密码不一致。";
 inline constexpr char kPassphraseEmpty[] = "密码不能为空。";
+inline constexpr char kPassphraseTooLong[] = "密码太长：最多 1024 个字节（一个汉字占 3 个字节）。";
 inline constexpr char kPassphraseWrong[] = "密码不正确。";
 inline constexpr char kPassphraseUnreadable[] =
     "读不到密码：请在终端中运行，或用 --passphrase-fd 给出读密码的文件描述符。";

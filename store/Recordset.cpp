@@ -86,7 +86,7 @@ struct Recordset::Impl {
   std::optional<RowId> writtenRow;
   Statement row;
   std::array<Value, std::size(kFields)> loaded;
-  bool loadedSealed = false;  // the loaded content is stored sealed (a BLOB)
+  std::array<bool, std::size(kFields)> loadedSealed{};  // stored as BLOBs
   bool rowLoaded = false;
   std::string revealed;  // the current row's content as read from its sealed form
 
@@ -140,20 +140,24 @@ struct Recordset::Impl {
       const int column = 1 + static_cast<int>(i);
       if (sqlite3_column_type(scan.get(), column) == SQLITE_NULL) return std::nullopt;
       const bool sealed = sqlite3_column_type(scan.get(), column) == SQLITE_BLOB;
-      const std::string_view value = columnText(scan.get(), column);
-      return i == kContentIndex ? reveal(value, sealed) : value;
+      return reveal(i, columnText(scan.get(), column), sealed);
     }
     if (!rowLoaded) loadRow();
     if (!loaded[i]) return std::nullopt;
-    return i == kContentIndex ? reveal(*loaded[i], loadedSealed) : std::string_view(*loaded[i]);
+    return reveal(i, *loaded[i], loadedSealed[i]);
   }
 
-  // A content as the user wrote it. On a protected store every content is sealed with the
-  // store's key and its account's creation time and name; on a plain one none is. Anything
-  // else is a store changed by another program meanwhile, or damaged: never shown.
-  std::string_view reveal(std::string_view stored, bool sealed) {
-    if (sealed != cn->isProtected()) cn->requireSameSchema();
-    if (!cn->isProtected()) return stored;  // a BLOB some other tool wrote is shown as text
+  // A field as the user wrote it. On a protected store every content is sealed with the
+  // store's key and its account's creation time and name; nothing else is sealed, and on a
+  // plain store nothing at all. Anything else is a store changed by another program
+  // meanwhile, or damaged: never shown.
+  std::string_view reveal(std::size_t i, std::string_view stored, bool sealed) {
+    const bool shouldBeSealed = i == kContentIndex && cn->isProtected();
+    if (sealed != shouldBeSealed) cn->requireSameSchema();
+    if (!shouldBeSealed) {
+      if (looksSealed(stored, sealed)) throw sealedWithoutKey(*cn);
+      return stored;
+    }
     const std::string created(field(kCreatedIndex).value_or(std::string_view()));
     const std::string name(field(kNameIndex).value_or(std::string_view()));
     std::optional<std::string> plain =
@@ -171,9 +175,9 @@ struct Recordset::Impl {
     if (!row) row = prepare(kRowSql);
     sqlite3_bind_int64(row.get(), 1, id);
     const bool found = stepToRow(row.get());
-    loadedSealed = found && sqlite3_column_type(row.get(), kContentIndex) == SQLITE_BLOB;
     for (std::size_t i = 0; found && i < loaded.size(); ++i) {
       const int column = static_cast<int>(i);
+      loadedSealed[i] = sqlite3_column_type(row.get(), column) == SQLITE_BLOB;
       loaded[i] = sqlite3_column_type(row.get(), column) == SQLITE_NULL
                       ? Value()
                       : Value(std::string(columnText(row.get(), column)));

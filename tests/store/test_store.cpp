@@ -219,6 +219,104 @@ class StoreTest : public QObject {
     QCOMPARE(s->names(), "乙");
   }
 
+  // Refused as damaged before any key derivation (none could hang), the file left as it was.
+  void doctoredKeyTableRefused_data() {
+    QTest::addColumn<QString>("sql");
+    QTest::newRow("no row") << "DELETE FROM 账号密钥";
+    QTest::newRow("two rows") << "INSERT INTO 账号密钥 SELECT * FROM 账号密钥";
+    QTest::newRow("no salt") << "CREATE TABLE k(盐,运算次数,内存,密钥);INSERT INTO k SELECT NULL,"
+                                "运算次数,内存,密钥 FROM 账号密钥;DROP TABLE 账号密钥;ALTER "
+                                "TABLE k RENAME TO 账号密钥";
+    QTest::newRow("short salt") << "UPDATE 账号密钥 SET 盐 = x'0011'";
+    QTest::newRow("64 passes, 4 GiB") << "UPDATE 账号密钥 SET 运算次数 = 64, 内存 = 4294967296";
+    QTest::newRow("1 pass, 8 KiB") << "UPDATE 账号密钥 SET 运算次数 = 1, 内存 = 8192";
+    QTest::newRow("limits as text") << "UPDATE 账号密钥 SET 内存 = 'x'";
+    QTest::newRow("16-byte key") << "UPDATE 账号密钥 SET 密钥 = substr(密钥, 1, 59)";
+  }
+  void doctoredKeyTableRefused() {
+    QFETCH(QString, sql);
+    static TempStore protectedOnce;  // protecting takes a key derivation: once for all rows
+    static const bool ready =
+        (protectedOnce.add({"A|工作|秘密"}), protectedOnce.protect("pw"), true);
+    QVERIFY(ready && QFile::remove(s->path()) && QFile::copy(protectedOnce.path(), s->path()));
+    for (const QString& statement : sql.split(';')) s->sql(statement);
+    const QByteArray before = folderBytes(s->dir());
+    store::Connection doctored;
+    doctored.Open(s->path().toStdString());
+    const auto error = storeErrorOf([&] { doctored.unlock(store::Secret("pw")); });
+    QCOMPARE(error.number(), store::errnum::kKeyDamaged);
+    QVERIFY(QString::fromStdString(error.description()).contains(s->path() + "”的密钥表已损坏"));
+    QCOMPARE(folderBytes(s->dir()), before);
+  }
+
+  // Without its key table a protected store shows none of its sealed contents, not even as
+  // text; a plain content that merely starts like one is shown.
+  void sealedContentWithoutKeyRefused() {
+    s->add({"A|工作|秘密", "B|工作|KV1 is my code"});
+    s->protect("pw");
+    s->sql("DROP TABLE 账号密钥");
+    s->sql("UPDATE 账号集合 SET 账号内容 = 'KV1 is my code' WHERE 账号名称 = 'B'");
+    for (const char* form : {"", "CAST(账号内容 AS TEXT)"}) {
+      if (*form)
+        s->sql(QString("UPDATE 账号集合 SET 账号内容 = %1 WHERE 账号名称 = 'A'").arg(form));
+      cn.Open(s->path().toStdString());
+      Recordset rs;
+      QCOMPARE(walk(find(rs, "B"), store::kContent), "KV1 is my code");
+      const auto shown = storeErrorOf([&] {
+        Recordset a;
+        walk(find(a, "A"), store::kContent);
+      });
+      const auto checked = storeErrorOf([&] { store::requireNothingSealed(cn); });
+      QCOMPARE(shown.number() + checked.number(), 2 * store::errnum::kDamaged);
+      QVERIFY(shown.description().find("没有解密所需的密钥表") != std::string::npos);
+    }
+  }
+
+  // A new passphrase brings a new key: the old key table with the old passphrase opens nothing
+  // written afterwards, nor the contents resealed by the change.
+  void newPassphraseLocksOutTheOldKey() {
+    s->add({"A|工作|旧的"});
+    s->protect("old");
+    const QString oldKey = s->sql("SELECT quote(盐)||','||quote(密钥) FROM 账号密钥").join("");
+    cn.Open(s->path().toStdString());
+    QVERIFY(cn.unlock(store::Secret("old")));
+    store::changePassphrase(cn, store::Secret("new"));
+    Recordset add;
+    add.Open(store::kSelectAll, cn);
+    add.AddNew();
+    for (const char* field : store::kFields) add.SetField(field, "新的");
+    add.Update();
+    s->sql("UPDATE 账号密钥 SET (盐, 密钥) = (" + oldKey + ")");
+    store::Connection old;
+    old.Open(s->path().toStdString());
+    QVERIFY(old.unlock(store::Secret("old")));
+    for (const char* name : {"A", "新的"}) {
+      Recordset rs;
+      rs.Open(store::findByName(name), old);
+      QCOMPARE(storeErrorOf([&] { walk(rs, store::kContent); }).number(), 3049);
+    }
+  }
+
+  // Nothing deleted or overwritten stays readable anywhere in the folder, protected or not.
+  void deletedTextLeavesNoTrace() {
+    for (const bool protect : {false, true}) {
+      TempStore t;
+      t.add({"NAME-A-6b1e|TYPE-A-6b1e|CONTENT-A-6b1e", "NAME-B-6b1e|工作|CONTENT-B-6b1e"});
+      if (protect) t.protect("pw");
+      store::Connection c;
+      c.Open(t.path().toStdString());
+      QVERIFY(!protect || c.unlock(store::Secret("pw")));
+      Recordset rs;
+      rs.Open(store::findByName("NAME-A-6b1e"), c);
+      for (const char* field : {store::kName, store::kType, store::kContent})
+        rs.SetField(field, "改");
+      rs.Update();
+      rs.Open(store::findByName("NAME-B-6b1e"), c);
+      rs.Delete();
+      QVERIFY2(!folderBytes(t.dir()).contains("6b1e"), protect ? "protected" : "plain");
+    }
+  }
+
   void damagedTextBecomesReplacementCharacters() {
     const std::string bad = "\uFFFD";
     QCOMPARE(legacy::jet4Text("\x3d\xd8"s), bad);                    // high surrogate alone

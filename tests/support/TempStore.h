@@ -56,11 +56,11 @@ class TempStore {
       sql("INSERT INTO 账号集合 VALUES(?,?,?,?,?)", given + defaults.mid(given.size()));
     }
   }
-  // Protects the store as kelvarn-store does, with a quick key derivation.
+  // Protects the store as kelvarn-store does.
   void protect(const char* passphrase) const {
     store::Connection cn;
     cn.Open(path().toStdString());
-    store::protect(cn, store::Secret(passphrase), {1, 8 << 20});
+    store::protect(cn, store::Secret(passphrase));
   }
   QStringList rows() const { return sql("SELECT * FROM 账号集合 ORDER BY rowid"); }
   QString names() const { return sql("SELECT 账号名称 FROM 账号集合 ORDER BY rowid").join(' '); }

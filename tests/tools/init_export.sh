@@ -64,4 +64,16 @@ expect 0 "" export locked/store.before --format json
 cmp -s out.txt out.json && cmp -s locked/store.before store.before && [ "$(ls locked | wc -l)" = 3 ] ||
   fail "export of a write-protected store, or the store or its folder changed: $(ls locked)"
 chmod 755 locked
+# Neither a core file nor another process of the user gets at what the tool holds, once it runs.
+mkdir -m 777 open && "$tool" init open/s.db 2> /dev/null && chmod 666 open/s.db && mkfifo never
+(ulimit -c unlimited && exec "${as_user[@]}" "$tool" protect open/s.db --passphrase-fd 3 3<> never) &> /dev/null &
+waiting=$!
+for _ in $(seq 600); do
+  [ "$(cat /proc/$waiting/comm)" = kelvarn-store ] && ! "${as_user[@]}" cat /proc/$waiting/environ &> /dev/null && break
+  sleep 0.05
+done
+readable=no core=$(grep core /proc/$waiting/limits)
+"${as_user[@]}" cat /proc/$waiting/environ &> /dev/null && readable=yes
+kill $waiting
+[ $readable = no ] && [[ $core =~ size\ +0\ +0 ]] || fail "the tool can be read ($readable) or dumped: $core"
 echo "passed"

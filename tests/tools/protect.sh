@@ -21,12 +21,20 @@ for command in export unprotect passphrase; do
     fail "$command with a wrong passphrase: $(cat out.txt err.txt)"
 done
 cmp -s s.db before.db || fail "a wrong passphrase changed the store"
+sqlite3 before.db "DROP TABLE 账号密钥" && cp before.db nokey.db
+for command in export import unprotect passphrase protect; do  # nothing sealed shown or copied
+  [ $command = import ] && set -- "$data/jet3.mdb" || set --
+  ! run $'secret\nnew\n' $command "$@" nokey.db && grep -q "没有解密所需的密钥表" err.txt &&
+    [ ! -s out.txt ] && cmp -s nokey.db before.db || fail "$command without the key table: $(cat err.txt)"
+done
 run $'secret\nnew one\n' passphrase s.db && ! run $'secret\n' export s.db || fail "passphrase change"
 run $'new one\n' import "$data/jet3.mdb" s.db && ! grep -q "长文本长文本" s.db || fail "import: $(cat err.txt)"
 # On a terminal a new passphrase is typed twice, and must agree.
 "$tool" init plain.db 2> /dev/null
 printf 'a\nb\n' | script -qec "'$tool' protect plain.db" /dev/null > tty.txt || true
 grep -q "两次输入的密码不一致。" tty.txt || fail "mismatch: $(cat tty.txt)"
+! run "$(head -c 1025 /dev/zero | tr '\0' x)"$'\n' protect plain.db && grep -q "密码太长" err.txt &&
+  ! run $' \u3000 \n' protect plain.db && grep -q "密码不能为空" err.txt || fail "too long, or only spaces"
 ! run $'x\n' protect s.db && grep -q "已经加密" err.txt || fail "protect twice"
 run $'new one\n' unprotect s.db || fail "unprotect: $(cat err.txt)"
 [ "$(contents)" = "$(cat plain.txt)" ] || fail "contents changed by the round trip"

@@ -195,8 +195,14 @@ class ZulMTest : public QObject {
   // Asked until right, the passphrase opens the store for both windows, every content sealed
   // in the file; 取消 ends the run with nothing written.
   void protectedStore() {
-    Main m({"A|工作|旧内容"}, {"错的", "secret"});
-    QCOMPARE(m.take(), QStringList{"Kelvarn|密码不正确，请重新输入。|确定"});
+    Qt::CursorShape deriving = Qt::ArrowCursor;  // the windows stay served meanwhile
+    QTimer::singleShot(0, [&] { deriving = QApplication::overrideCursor()->shape(); });
+    Main m({"A|工作|旧内容"}, {"", QString(1025, 'x'), "错的", "secret"});
+    QCOMPARE(m.take(),
+             QStringList({"Kelvarn|密码不能为空。|确定",
+                          "Kelvarn|密码太长：最多 1024 个字节（一个汉字占 3 个字节）。|确定",
+                          "Kelvarn|密码不正确，请重新输入。|确定"}));
+    QCOMPARE(deriving, Qt::WaitCursor);
     m.open("c1");
     m.fill("工作", "A", "NEW-CONTENT-71c2");
     m.e("cmdXg")->click();
