@@ -1,9 +1,13 @@
 #include "Controls.h"
 
+#include <QClipboard>
+#include <QCoreApplication>
+#include <QGuiApplication>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTextDocument>
+#include <QTimer>
 
 #include "Texts.h"
 #include "version.h"
@@ -58,17 +62,34 @@ QString productVersionText() {
              .arg(version::kRevision);
 }
 
-QString clipboardText(QString selection) {
+QMimeData* clipboardData(QString selection, bool secret) {
   selection.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
   selection.replace(QChar::LineSeparator, QLatin1Char('\n'));
   selection.remove(QLatin1Char('\r'));
-  return selection;
+  auto* data = new QMimeData;
+  data->setText(selection);
+  if (!secret) return data;
+  data->setData(QStringLiteral("x-kde-passwordManagerHint"), QByteArrayLiteral("secret"));
+  static QTimer* const forget = [] {
+    auto* timer = new QTimer(QCoreApplication::instance());
+    timer->setObjectName(QStringLiteral("clipboardForget"));
+    timer->setSingleShot(true);
+    timer->setInterval(30000);
+    return timer;
+  }();
+  forget->disconnect();
+  QObject::connect(forget, &QTimer::timeout, [selection] {
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    for (const QClipboard::Mode mode : {QClipboard::Clipboard, QClipboard::Selection}) {
+      if (clipboard->text(mode) == selection) clipboard->clear(mode);
+    }
+  });
+  forget->start();
+  return data;
 }
 
 QMimeData* PlainCopyTextEdit::createMimeDataFromSelection() const {
-  auto* data = new QMimeData;
-  data->setText(clipboardText(textCursor().selectedText()));
-  return data;
+  return clipboardData(textCursor().selectedText(), secret_);
 }
 
 }  // namespace Module1

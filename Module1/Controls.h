@@ -22,16 +22,23 @@ QString boxText(const QPlainTextEdit* box);
 // Puts text into a multi-line box; CR LF and lone CR show as plain line breaks.
 void setBoxText(QPlainTextEdit* box, const QString& text);
 
-// A selection as other programs want it on the clipboard: "\n" line breaks, no CR.
-QString clipboardText(QString selection);
+// A selection as other programs want it on the clipboard: plain text only (Qt would add HTML),
+// "\n" line breaks, no CR. A secret one is marked for clipboard managers to keep out of their
+// history, and taken off the clipboard and the selection 30 s later if it is still there.
+QMimeData* clipboardData(QString selection, bool secret);
 
-// A record box whose own copy puts plain text only on the clipboard (Qt would add HTML).
+// A record box whose own copy (and the X11 selection) gives what clipboardData gives.
 class PlainCopyTextEdit : public QPlainTextEdit {
  public:
   using QPlainTextEdit::QPlainTextEdit;
+  void setSecret(bool secret) { secret_ = secret; }
+  bool secret() const { return secret_; }
 
  protected:
   QMimeData* createMimeDataFromSelection() const override;
+
+ private:
+  bool secret_ = false;
 };
 
 // "Kelvarn" + "V" + major.minor.revision: the caption and the icon's tip.

@@ -32,6 +32,7 @@ void zulM::Form_Load() {
         return cn.unlock(passphrase);
       }))
     return Module1::endProgram(0);
+  txtXs->setSecret(cn.isProtected());  // copies of a protected store's contents do not linger
   sxnode();
   an();
 

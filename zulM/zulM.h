@@ -8,10 +8,10 @@
 #include <optional>
 
 #include "Connection.h"
+#include "Controls.h"
 #include "Recordset.h"
 
 class QLabel;
-class QPlainTextEdit;
 class QPushButton;
 class QStatusBar;
 class QTimer;
@@ -87,7 +87,7 @@ class zulM : public QWidget {
   // Controls, named as on the form.
   QTreeView* tvwXs = nullptr;
   AccountTree* tree = nullptr;  // tvwXs's nodes
-  QPlainTextEdit* txtXs = nullptr;
+  Module1::PlainCopyTextEdit* txtXs = nullptr;
   QPushButton* cmdTj = nullptr;
   QPushButton* cmdXg = nullptr;
   QPushButton* cmdSc = nullptr;

@@ -55,8 +55,9 @@ bool zulM::txtXs_KeyDown(int keyCode, Qt::KeyboardModifiers shift) {
   if (keyCode == Qt::Key_C && (shift & kShiftCtrlAlt) == Qt::ControlModifier) {
     QClipboard* clipboard = QGuiApplication::clipboard();
     clipboard->clear();
-    const QString selection = Module1::clipboardText(txtXs->textCursor().selectedText());
-    if (!selection.isEmpty()) clipboard->setText(selection);
+    const QString selection = txtXs->textCursor().selectedText();
+    if (!selection.isEmpty())
+      clipboard->setMimeData(Module1::clipboardData(selection, txtXs->secret()));
   }
   return false;
 }

@@ -99,7 +99,7 @@ class AccountsTest : public QObject {
       QTest::keyClick(box, Qt::Key_C, modifiers);
       QCOMPARE(clipboard->text(), modifiers == Qt::ControlModifier ? m.view() : "旧");
     }
-    QVERIFY(!clipboard->mimeData()->hasHtml());
+    QVERIFY(!clipboard->mimeData()->hasHtml() && clipboard->mimeData()->formats().size() == 1);
     box->moveCursor(QTextCursor::End);
     QTest::keyClick(box, Qt::Key_C, Qt::ControlModifier);
     QVERIFY(clipboard->text().isEmpty());

@@ -215,6 +215,14 @@ class ZulMTest : public QObject {
     QCOMPARE(m.view(), "ADDED-CONTENT-c09e");
     m.doubleClick("c1");
     QCOMPARE(m.view(), "NEW-CONTENT-71c2");
+    m.c<QPlainTextEdit>("txtXs")->selectAll();  // a copy is marked secret and soon forgotten
+    QTest::keyClick(m.c<QPlainTextEdit>("txtXs"), Qt::Key_C, Qt::ControlModifier);
+    QClipboard* clipboard = QApplication::clipboard();
+    QCOMPARE(clipboard->mimeData()->data("x-kde-passwordManagerHint"), "secret");
+    auto* forget = qApp->findChild<QTimer*>("clipboardForget");
+    QCOMPARE(forget->interval(), 30000);
+    forget->start(0);
+    QTRY_VERIFY(clipboard->text().isEmpty());
     QCOMPARE(m.s.sql("SELECT typeof(账号内容) FROM 账号集合"), QStringList({"blob", "blob"}));
     const QByteArray files = folderBytes(m.s.dir());
     QVERIFY(!files.contains("CONTENT") && !files.contains("旧内容"));
