@@ -59,8 +59,9 @@ titled = lambda title: next((w for w in desk.windows(kelvarn.pid) if desk.title(
 main = wait(lambda: titled(CAPTION))
 check(f"the main window maps, titled {CAPTION}", main) or finish()
 geometry = main.get_geometry()
-check("its client area is 499x315, on top",
-      (geometry.width, geometry.height, desk.topmost(main)) == (499, 315, True))
+check("its client area is 499x315, on top; it can write no core file",
+      (geometry.width, geometry.height, desk.topmost(main)) == (499, 315, True) and
+      re.search(r"core file size +0 +0", open(f"/proc/{kelvarn.pid}/limits").read()))
 icon = (wait(lambda: desk.windows(kelvarn.pid, docked=True)) or [None])[0]
 check("its icon is in the notification area", icon)
 desk.screenshot("startup-main", main)
