@@ -31,12 +31,12 @@ zulCz::~zulCz() {
   searches_.waitForDone();
 }
 
+// The list stays as it is unless the tree was rebuilt meanwhile.
 void zulCz::showFind() {
-  if (!index_) index_ = std::make_shared<const FindIndex>(*main_.tree);
+  if (!index_) searchTree();
   Module1::restoreWindow(this);
   txtCz->setFocus();
   txtCz->selectAll();
-  txtCz_Change();
 }
 
 // A search already made, or one that a recent search narrows, is answered from it.
@@ -132,10 +132,12 @@ void zulCz::tree_Reset() {
   index_.reset();
   recent_.clear();
   showMatches(nullptr);
-  if (isVisible()) {
-    index_ = std::make_shared<const FindIndex>(*main_.tree);
-    txtCz_Change();
-  }
+  if (isVisible()) searchTree();
+}
+
+void zulCz::searchTree() {
+  index_ = std::make_shared<const FindIndex>(*main_.tree);
+  txtCz_Change();
 }
 
 bool zulCz::eventFilter(QObject* watched, QEvent* event) {

@@ -43,6 +43,7 @@ class zulCz : public QWidget {
   bool Form_KeyDown(QObject* control, QKeyEvent* event);
   void lvwJg_DblClick(const QModelIndex& row);
   void tree_Reset();
+  void searchTree();  // the index of the tree as it is now, and the box's text searched in it
   void choose(const QModelIndex& row);
   void searched(const std::shared_ptr<const FindIndex>& index, Search search, bool newest);
   void showMatches(const FindMatches* matches);
