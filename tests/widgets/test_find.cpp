@@ -139,6 +139,8 @@ class FindTest : public QObject {
     m.doubleClick("c3");
     m.c("cmdSc")->click();
     QTRY_COMPARE(found(window), "B|工作 找到 1 个账号");
+    m.c("cmdTp")->click();  // hiding the main window hides it too
+    QVERIFY(!window->isVisible());
   }
 };
 
