@@ -3,17 +3,21 @@
 //   kelvarn-bench-tree rebuild STORE NAME    sxnode + an, tree shown; median of 5
 //   kelvarn-bench-tree lookup STORE NAME     double-click on random accounts; median of 200
 //   kelvarn-bench-tree literal STORE NAME    the original rebuild, once
+//   kelvarn-bench-tree find STORE SIZE       Ctrl+F, then three queries typed key by key
 // A protected store is opened with $KELVARN_BENCH_PASSPHRASE.
 #include <sys/resource.h>
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QSignalSpy>
 #include <QTreeView>
 #include <QTreeWidget>
 #include <QtTest>
 #include <algorithm>
 #include <cstdio>
+#include <fstream>
 #include <functional>
 #include <vector>
 
@@ -45,6 +49,12 @@ double peakRssMb() {
 
 void print(const QString& name, double value, const char* unit) {
   std::printf("%s %.1f %s\n", name.toUtf8().constData(), value, unit);
+}
+
+double residentMb() {
+  long pages = 0, resident = 0;
+  std::ifstream("/proc/self/statm") >> pages >> resident;
+  return static_cast<double>(resident) * static_cast<double>(getpagesize()) / (1024.0 * 1024.0);
 }
 
 void showWindow(QWidget& w) {
@@ -90,6 +100,52 @@ class ZulMTest {
   static store::Connection& cn(zulM& w) { return w.cn; }
 };
 
+namespace {
+
+// The find window as a user meets it: the first and a later Ctrl+F to the window shown, then
+// each keystroke of three queries to the count and the first rows shown; the memory it adds.
+void benchFind(zulM& w, const QString& size) {
+  const double before = residentMb();
+  QWidget* find = nullptr;
+  const auto ctrlF = [&] {
+    QApplication::setActiveWindow(&w);
+    return timeMs([&] {
+      QTest::keyClick(&w, Qt::Key_F, Qt::ControlModifier);
+      for (QWidget* top : QApplication::topLevelWidgets())
+        if (top->objectName() == QLatin1String("zulCz")) find = top;
+      if (!find || !QTest::qWaitForWindowExposed(find)) qFatal("no find window");
+      find->repaint();
+    });
+  };
+  print("find_open_" + size + "_ms", ctrlF(), "ms");
+  auto* box = find->findChild<QLineEdit*>("txtCz");
+  auto* list = find->findChild<QTreeView*>("lvwJg");
+  std::vector<double> keystrokes;
+  double memory = residentMb() - before;
+  for (const QString query : {"y", "yxg", "邮箱工作"}) {
+    box->clear();
+    QSignalSpy shown(list->model(), &QAbstractItemModel::modelReset);
+    for (const QChar key : query) {
+      shown.clear();
+      keystrokes.push_back(timeMs([&] {
+        QTest::sendKeyEvent(QTest::Click, box, Qt::Key_unknown, QString(key), {});
+        if (shown.isEmpty() && !shown.wait(10000)) qFatal("no rows shown");
+        find->repaint();
+      }));
+      memory = std::max(memory, residentMb() - before);
+    }
+    if (list->model()->rowCount() == 0) qFatal("nothing found");
+  }
+  find->close();
+  print("find_reopen_" + size + "_ms", ctrlF(), "ms");
+  print("find_keystroke_" + size + "_ms", median(keystrokes), "ms");
+  print("find_keystroke_" + size + "_max_ms",
+        *std::max_element(keystrokes.begin(), keystrokes.end()), "ms");
+  print("find_memory_" + size + "_mb", memory, "MB");
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   Module1::registerFontSubstitutes();
@@ -116,6 +172,8 @@ int main(int argc, char** argv) {
     print(name, median(runs), "ms");
     print(name.section('_', 0, -2) + QStringLiteral("_max_ms"),
           *std::max_element(runs.begin(), runs.end()), "ms");
+  } else if (mode == QLatin1String("find")) {
+    benchFind(w, name);
   } else if (mode == QLatin1String("literal")) {
     QTreeWidget tvwXs;
     tvwXs.setHeaderHidden(true);

@@ -168,4 +168,12 @@ inline constexpr char kReasonDiskFull[] = "磁盘已满";
 inline constexpr char kInitUsage[] = "用法：kelvarn-store init 账号库";
 inline constexpr char kInitDone[] = "已新建空的账号库“%1”。";
 
+// The find window (Ctrl+F in the main window).
+inline constexpr char kFindCaption[] = "查找账号";
+inline constexpr char kLabCz[] = "查找：";
+inline constexpr char kFindName[] = "名称";
+inline constexpr char kFindType[] = "类型";
+// %1 counts every account found, also where the list shows only the first of them.
+inline constexpr char kFound[] = "找到 %1 个账号";
+
 }  // namespace texts

@@ -9,7 +9,7 @@ packages=(
   xvfb xdotool x11-utils trayer openbox imagemagick python3-xlib
   libxcb1-dev
   desktop-file-utils
-  python3
+  python3 unicode-data
 )
 
 missing=()

@@ -103,10 +103,13 @@ QString AccountTree::text(const QModelIndex& index) const {
     const Type& type = nodes_.types[index.row()];
     return QString::fromUtf8(nodes_.typeText.data() + type.textBegin, type.textSize);
   }
-  const std::uint32_t a = account(index);
-  const std::uint64_t begin = a == 0 ? 0 : nodes_.nameEnd[a - 1];
-  return QString::fromUtf8(nodes_.names.data() + begin,
-                           static_cast<qsizetype>(nodes_.nameEnd[a] - begin));
+  const std::string_view name = accountName(account(index));
+  return QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+}
+
+std::string_view AccountTree::accountName(std::uint32_t account) const {
+  const std::uint64_t begin = account == 0 ? 0 : nodes_.nameEnd[account - 1];
+  return {nodes_.names.data() + begin, nodes_.nameEnd[account] - begin};
 }
 
 QString AccountTree::key(const QModelIndex& index) const {

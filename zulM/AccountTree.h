@@ -3,6 +3,7 @@
 #include <QAbstractItemModel>
 #include <QStringList>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -91,6 +92,14 @@ class AccountTree : public QAbstractItemModel {
   // The node of a key, or an invalid index when no node has it.
   QModelIndex find(const QString& key) const;
 
+  // The accounts by number, in store order, for the find window: each one's name as stored,
+  // its type node's row, its node; and the account numbers in tree order.
+  std::uint32_t accountCount() const { return static_cast<std::uint32_t>(nodes_.rowIds.size()); }
+  std::string_view accountName(std::uint32_t account) const;
+  std::uint32_t accountType(std::uint32_t account) const { return nodes_.typeOf[account]; }
+  QModelIndex accountIndex(std::uint32_t account) const;
+  std::span<const std::uint32_t> treeOrder() const { return nodes_.grouped; }
+
   QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
   QModelIndex parent(const QModelIndex& child) const override;
   int rowCount(const QModelIndex& parent = {}) const override;
@@ -105,7 +114,6 @@ class AccountTree : public QAbstractItemModel {
     return nodes_.grouped[index.internalId() - 1];
   }
   std::int64_t position(std::uint32_t account) const;
-  QModelIndex accountIndex(std::uint32_t account) const;
 
   Nodes nodes_;
 };

@@ -9,6 +9,7 @@
 #include "Passphrase.h"
 #include "Tray.h"
 #include "WindowManager.h"
+#include "zulCz.h"
 #include "zulTjXg.h"
 
 zulM::zulM(QString storePath, QWidget* parent) : QWidget(parent), storePath_(std::move(storePath)) {

@@ -17,6 +17,7 @@ class QStatusBar;
 class QTimer;
 class QTreeView;
 class AccountTree;
+class zulCz;
 class zulTjXg;
 
 // A node of the account tree as handlers and tests see it.
@@ -49,6 +50,7 @@ class zulM : public QWidget {
 
  private:
   friend class zulTjXg;
+  friend class zulCz;
   friend class ZulMTest;
 
   // Layout (zulM_layout.cpp)
@@ -72,6 +74,11 @@ class zulM : public QWidget {
   void cmdTj_Click();
   void cmdXg_Click();
   zulTjXg& editor();  // created and loaded the first time it is shown
+
+  // The find window (zulM_find.cpp): Ctrl+F shows it; it closes when the editor opens or the
+  // window hides in the notification area.
+  void mnuCz_Click();
+  void closeFind();
 
   // Delete (zulM_delete.cpp), clock (zulM_clock.cpp), tray (zulM_tray.cpp), links
   // (zulM_links.cpp)
@@ -110,4 +117,5 @@ class zulM : public QWidget {
   QStringList arrLx;  // distinct non-empty types, in order of first appearance
 
   std::unique_ptr<zulTjXg> editorWindow;
+  std::unique_ptr<zulCz> findWindow;  // created at the first Ctrl+F
 };

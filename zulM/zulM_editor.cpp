@@ -16,6 +16,7 @@ zulTjXg& zulM::editor() {
 
 void zulM::cmdTj_Click() {
   hide();
+  closeFind();
   zulTjXg& e = editor();
   e.showEditor();
   setEnabled(false);
@@ -42,6 +43,7 @@ void zulM::cmdXg_Click() {
   // The editor changes the account shown here, whatever node is selected by then.
   e.targetRowId = shownRowId;
   e.strMc = strMc;
+  closeFind();
   e.showEditor();
   setEnabled(false);
   Module1::setBoxText(e.txtNr, strNr);

@@ -4,6 +4,7 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QTimer>
 #include <QTreeView>
@@ -115,6 +116,10 @@ void zulM::setupControls() {
   connect(cmdAbout, &QPushButton::clicked, this, &zulM::cmdAbout_Click);
   connect(cmdHelp, &QPushButton::clicked, this, &zulM::cmdHelp_Click);
   connect(Timer1, &QTimer::timeout, this, &zulM::Timer1_Timer);
+  // Window-wide, whichever control has the focus; the tree keeps its own typing search.
+  auto* mnuCz = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_F), this);
+  mnuCz->setObjectName(QStringLiteral("mnuCz"));
+  connect(mnuCz, &QShortcut::activated, this, &zulM::mnuCz_Click);
   // Key presses reach txtXs itself; mouse presses and double clicks reach the viewports.
   txtXs->installEventFilter(this);
   txtXs->viewport()->installEventFilter(this);

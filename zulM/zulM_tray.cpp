@@ -8,6 +8,7 @@ void zulM::tpicon_Activated(QSystemTrayIcon::ActivationReason reason) {
 }
 
 void zulM::cmdTp_Click() {
+  closeFind();
   // Hidden without a notification area, the window could never be brought back; the task
   // bar can.
   if (Module1::trayAvailable())

@@ -1,10 +1,12 @@
 """Kelvarn as a user meets it: started without a display, installed with
-its menu entry, accounts added, modified and deleted through real boxes, the tray, the web
-pages, closing with the editor loaded, installing again, a protected store and a lost one."""
+its menu entry, accounts added, modified, found by pinyin and deleted through real boxes, the
+tray, the web pages, closing with the editor loaded, installing again, a protected store and a
+lost one."""
 import filecmp, hashlib, os, re, subprocess, sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from desktop import RELEASE, TMP, Desktop, check, exits, finish, pages, sql, start, wait
+from Xlib import X
 
 REPO = os.path.abspath(os.path.join(os.path.dirname(__file__), "../.."))
 HOME = os.environ["HOME"]
@@ -24,8 +26,8 @@ run = subprocess.run([f"{RELEASE}/kelvarn"], env=bare, capture_output=True, text
 check("without a display it says so in one line and exits with code 2", (run.returncode, run.stdout + run.stderr)
       == (2, "kelvarn：没有可以显示窗口的图形桌面，请在桌面环境中启动。\n"), f"{run.returncode}: {run.stdout}{run.stderr}")
 desk = Desktop()
-PASSPHRASE, WRONG = "Lock-42", "guess"
-desk.map_keys("".join("".join(a) for a in (MAIL, OA, DECLINED, NEW_MAIL)) + PASSPHRASE + WRONG)
+PASSPHRASE, WRONG, FIND = "Lock-42", "guess", "bxxt"  # FIND: 报销系统's pinyin initials
+desk.map_keys("".join("".join(a) for a in (MAIL, OA, DECLINED, NEW_MAIL)) + PASSPHRASE + WRONG + FIND)
 folder = f"{TMP}/my apps/100% o'k $HOME \"q\" 账号"
 store = f"{folder}/zuld.mdb"
 entry = f"{HOME}/.local/share/applications/kelvarn.desktop"
@@ -128,8 +130,24 @@ desk.click(editor, *BACK)
 check("返回 brings back the main window; its rebuilt tree shows 企业邮箱 on a double click",
       wait(lambda: desk.mapped(main)) and row(0) and desk.key(main, "Right") and row(1, 2))
 desk.screenshot("journey-main", main)
-check("a double click shows 报销系统", row(2, 2))
-ask(main, DELETE, "Return", "deleting 报销系统")
+
+def view():  # the record view's pixels, without the byte that X leaves undefined
+    pixels = bytearray(main.get_image(244, 0, 255, 294, X.ZPixmap, 0xFFFFFFFF).data)
+    del pixels[3::4]
+    return pixels
+
+
+shown = view()
+check("a double click shows 报销系统", row(2, 2) and (oa := wait(lambda: view() != shown and view())))
+check("and one on 企业邮箱 shows it again", row(1, 2) and wait(lambda: view() == shown))
+desk.key(main, "ctrl+f")
+found = wait(lambda: titled("查找账号"))
+check("Ctrl+F shows the find window, on top", found and desk.topmost(found)) or finish()
+check(f"{FIND} typed there highlights a row", desk.type(found, FIND) and wait(lambda: desk.highlight(found, 100)))
+desk.screenshot("journey-find", found)
+check("Enter closes it, and the record view shows 报销系统 as its double click did",
+      desk.key(found, "Return") and wait(lambda: not desk.mapped(found) and view() == oa))
+ask(main, DELETE, "Return", "deleting 报销系统, the account chosen")
 check("the store lost exactly that row", accounts() == [NEW_MAIL], accounts())
 
 desk.click(main, *HIDE)
