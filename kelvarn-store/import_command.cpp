@@ -9,6 +9,7 @@
 #include "Statements.h"
 #include "StoreError.h"
 #include "StoreFile.h"
+#include "StoredRow.h"
 #include "Texts.h"
 #include "commands.h"
 #include "mdb_error.h"
@@ -24,7 +25,7 @@ std::string insertStatement() {
   return sql + " VALUES(?,?,?,?,?)";
 }
 
-// Into a protected store the contents go in sealed, as the windows write them.
+// Into a protected store the accounts go in sealed, as the windows write them.
 void insertAll(const std::string& target, const std::vector<legacy::Account>& accounts,
                PassphraseSource& passphrases) {
   store::Connection cn;
@@ -32,14 +33,12 @@ void insertAll(const std::string& target, const std::vector<legacy::Account>& ac
   passphrases.unlock(cn);
   store::inTransaction(cn, [&] {
     const store::Statement insert = store::prepare(cn, insertStatement());
+    const store::Vault* vault = cn.isProtected() ? &cn.vault() : nullptr;
     for (const legacy::Account& account : accounts) {
-      for (std::size_t i = 0; i < account.size(); ++i)
-        cn.check(sqlite3_bind_text64(insert.get(), static_cast<int>(i) + 1, account[i].data(),
-                                     account[i].size(), SQLITE_STATIC, SQLITE_UTF8));
-      const std::string sealed =
-          cn.isProtected() ? cn.vault().encrypt(account[2], account[3], account[0]) : std::string();
-      if (cn.isProtected())
-        cn.check(sqlite3_bind_blob64(insert.get(), 3, sealed.data(), sealed.size(), SQLITE_STATIC));
+      const store::RowToStore row = store::toStore(
+          cn.form(), vault, {account[0], account[1], account[2], account[3], account[4]});
+      for (std::size_t i = 0; i < row.size(); ++i)
+        store::bindStored(cn, insert.get(), static_cast<int>(i) + 1, row[i]);
       cn.check(sqlite3_step(insert.get()));
       cn.check(sqlite3_reset(insert.get()));
     }

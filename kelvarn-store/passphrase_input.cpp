@@ -77,7 +77,9 @@ store::Secret PassphraseSource::readNew() {
   return first;
 }
 
-void PassphraseSource::unlock(store::Connection& cn) {
-  if (cn.isProtected() && !cn.unlock(read(texts::kAskPassphrase, false)))
-    throw PassphraseError(texts::kPassphraseWrong);
+std::optional<store::Secret> PassphraseSource::unlock(store::Connection& cn) {
+  if (!cn.isProtected()) return std::nullopt;
+  store::Secret passphrase = read(texts::kAskPassphrase, false);
+  if (!cn.unlock(passphrase)) throw PassphraseError(texts::kPassphraseWrong);
+  return passphrase;
 }

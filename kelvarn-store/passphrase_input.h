@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <stdexcept>
 #include <vector>
 
@@ -21,8 +22,9 @@ class PassphraseSource {
   store::Secret read(const char* prompt, bool isNew);
   // A new passphrase: on the terminal typed twice, which must agree.
   store::Secret readNew();
-  // Unlocks a protected store on cn; PassphraseError when the passphrase is wrong.
-  void unlock(store::Connection& cn);
+  // Unlocks a protected store on cn with the passphrase it returns; PassphraseError when the
+  // passphrase is wrong. Nothing for a plain store.
+  std::optional<store::Secret> unlock(store::Connection& cn);
 
  private:
   int fd_ = -1;  // -1: the terminal

@@ -1,4 +1,5 @@
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,13 +27,19 @@ int convert(Conversion conversion, int argc, char** argv) {
   try {
     store::Connection cn;
     openStore(cn, path);
-    if (cn.isProtected() == (conversion == Conversion::Protect))
+    // A store whose contents alone are sealed is protected, but can still be sealed whole.
+    const bool already =
+        conversion == Conversion::Protect ? cn.form() == store::Form::Whole : !cn.isProtected();
+    if (already)
       throw store::StoreError(
           store::errnum::kProtection,
           store::fillText(cn.isProtected() ? texts::kStoreProtected : texts::kStoreNotProtected,
                           path));
-    passphrases.unlock(cn);
-    if (conversion == Conversion::Protect) store::protect(cn, passphrases.readNew());
+    const std::optional<store::Secret> passphrase = passphrases.unlock(cn);
+    if (conversion == Conversion::Protect && passphrase)
+      store::changePassphrase(cn, *passphrase);  // sealed whole under its passphrase
+    else if (conversion == Conversion::Protect)
+      store::protect(cn, passphrases.readNew());
     if (conversion == Conversion::Unprotect) store::unprotect(cn);
     if (conversion == Conversion::Passphrase) store::changePassphrase(cn, passphrases.readNew());
     const char* done[] = {texts::kProtectDone, texts::kUnprotectDone, texts::kPassphraseDone};

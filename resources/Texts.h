@@ -86,13 +86,16 @@ inline constexpr char kStoreFolderReadOnly[] =
     "2”不能写入（修改账号时要在其中建立日志文件），不能保存对账号的修改。"
     "请先允许写入这个文件夹。";
 // A protected store.
-inline constexpr char kStoreLocked[] = "数据库文件“%1”已加密，读写账号内容需要密码。";
+inline constexpr char kStoreLocked[] = "数据库文件“%1”已加密，读写账号需要密码。";
 inline constexpr char kStoreChanged[] =
     "数据库文件“%1”在 Kelvarn 打开期间被别的程序改变了结构（例如加密、解密或更改了密码）。"
     "为免把账号写错，Kelvarn 现在退出，请重新启动。";
 // %2 is the account's name.
 inline constexpr char kStoreContentDamaged[] =
     "数据库文件“%1”中账号“%2”的内容无法解密：文件可能被改动过或已损坏。";
+// An account whose name cannot be opened either.
+inline constexpr char kStoreRowDamaged[] =
+    "数据库文件“%1”中有账号的数据无法解密：文件可能被改动过或已损坏。";
 inline constexpr char kStoreKeyDamaged[] =
     "数据库文件“%1”的密钥表已损坏，无法读取：文件可能被改动过或已损坏。";
 inline constexpr char kStoreSealedWithoutKey[] =
@@ -110,7 +113,7 @@ inline constexpr char kStoreToolUsage[] =
     "  kelvarn-store init STORE                       新建空的账号库\n"
     "  kelvarn-store import OLD.mdb STORE             从旧版 Access 文件导入账号\n"
     "  kelvarn-store export STORE [--format csv|json] 把全部账号写到标准输出\n"
-    "  kelvarn-store protect STORE                    用密码加密账号内容\n"
+    "  kelvarn-store protect STORE                    用密码加密全部账号\n"
     "  kelvarn-store unprotect STORE                  去掉加密\n"
     "  kelvarn-store passphrase STORE                 更改密码\n"
     "  kelvarn-store --help | --version               显示本说明或版本\n"
@@ -128,7 +131,7 @@ inline constexpr char kPassphraseWrong[] = "密码不正确。";
 inline constexpr char kPassphraseUnreadable[] =
     "读不到密码：请在终端中运行，或用 --passphrase-fd 给出读密码的文件描述符。";
 // %1 is the store's path.
-inline constexpr char kProtectDone[] = "账号库“%1”的账号内容已加密。";
+inline constexpr char kProtectDone[] = "账号库“%1”已加密：账号的名称、类型、内容和时间都已加密。";
 inline constexpr char kUnprotectDone[] = "账号库“%1”已去掉加密。";
 inline constexpr char kPassphraseDone[] = "账号库“%1”的密码已更改。";
 

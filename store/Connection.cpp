@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "NameCatalog.h"
 #include "Protection.h"
 #include "Statements.h"
 #include "StoreError.h"
@@ -80,6 +81,16 @@ void useRollbackJournal(const Connection& cn) {
                               "journal_mode " + (mode.empty() ? std::string() : mode.front())));
 }
 
+// Told by the key table: none in a plain store; one with the column 格式 in a store sealed
+// whole.
+Form storeForm(const Connection& cn) {
+  const auto columns = firstColumn(
+      cn, (std::string("SELECT name FROM pragma_table_info('") + kKeyTable + "')").c_str());
+  if (columns.empty()) return Form::Plain;
+  return std::find(columns.begin(), columns.end(), kFormColumn) == columns.end() ? Form::Contents
+                                                                                 : Form::Whole;
+}
+
 }  // namespace
 
 Connection::~Connection() {
@@ -90,6 +101,7 @@ void Connection::Open(const std::string& path, Access access) {
   sqlite3_close_v2(db_);
   db_ = nullptr;
   vault_.reset();
+  catalog_.reset();
   path_ = path;
   const FileKind kind = fileKind(path);
   if (kind == FileKind::Missing)
@@ -111,12 +123,7 @@ void Connection::Open(const std::string& path, Access access) {
     if (write) requireWritable(*this);
     check(sqlite3_exec(db_, kSettings, nullptr, nullptr, nullptr));
     if (write) useRollbackJournal(*this);
-    protected_ =
-        !firstColumn(*this,
-                     (std::string("SELECT 1 FROM sqlite_master WHERE type='table' AND name='") +
-                      kKeyTable + "'")
-                         .c_str())
-             .empty();
+    form_ = storeForm(*this);
     schema_ = schemaVersion();
   } catch (...) {
     sqlite3_close_v2(db_);
@@ -127,6 +134,7 @@ void Connection::Open(const std::string& path, Access access) {
 
 bool Connection::unlock(const Secret& passphrase) {
   vault_ = store::unlock(*this, passphrase);
+  catalog_ = std::make_shared<NameCatalog>();
   return vault_ != nullptr;
 }
 
@@ -136,15 +144,27 @@ const Vault& Connection::vault() const {
 }
 
 void Connection::shareKey(const Connection& other) {
-  if (schema_ != other.schema_ || protected_ != other.protected_)
+  if (schema_ != other.schema_ || form_ != other.form_)
     throw StoreError(errnum::kChanged, fillText(texts::kStoreChanged, path_));
   vault_ = other.vault_;
+  catalog_ = other.catalog_;
 }
 
-void Connection::adopt(std::shared_ptr<const Vault> vault) {
+void Connection::adopt(Form form, std::shared_ptr<const Vault> vault) {
+  form_ = form;
   vault_ = std::move(vault);
-  protected_ = vault_ != nullptr;
+  catalog_ = std::make_shared<NameCatalog>();
   schema_ = schemaVersion();
+}
+
+std::optional<std::uint32_t> Connection::changeCounter() const {
+  sqlite3_file* file = nullptr;
+  unsigned char counter[4] = {};
+  if (sqlite3_file_control(db_, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK || !file ||
+      !file->pMethods || file->pMethods->xRead(file, counter, sizeof counter, 24) != SQLITE_OK)
+    return std::nullopt;
+  return std::uint32_t{counter[0]} << 24 | std::uint32_t{counter[1]} << 16 |
+         std::uint32_t{counter[2]} << 8 | counter[3];
 }
 
 int Connection::schemaVersion() const {

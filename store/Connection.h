@@ -1,14 +1,21 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 struct sqlite3;
 
 namespace store {
 
+class NameCatalog;
 class Secret;
 class Vault;
+
+// How a store keeps its accounts: in plain text, with only the contents sealed (as protected by
+// earlier releases), or with every field of every account sealed.
+enum class Form { Plain, Contents, Whole };
 
 // One open store file. Each window owns one and never closes it; it closes with the
 // process (or when destroyed, in tests and tools).
@@ -34,17 +41,22 @@ class Connection {
   // Throws StoreError for an SQLite result code that is not OK/ROW/DONE.
   void check(int rc) const;
 
-  // A protected store's contents are read and written through its key, which the passphrase
+  // A protected store's accounts are read and written through its key, which the passphrase
   // unlocks (false: the passphrase is wrong).
-  bool isProtected() const { return protected_; }
+  Form form() const { return form_; }
+  bool isProtected() const { return form_ != Form::Plain; }
   bool unlock(const Secret& passphrase);
-  // The key, once unlocked; without it a protected store's contents cannot be reached.
+  // The key, once unlocked; without it a protected store's accounts cannot be reached.
   const Vault& vault() const;
-  std::shared_ptr<const Vault> sharedVault() const { return vault_; }
-  // Takes the key another connection to the same store unlocked.
+  // Where a store sealed whole finds the rows of a name; shared by this process's connections.
+  NameCatalog& catalog() const { return *catalog_; }
+  // Takes the key (and the catalog) another connection to the same store unlocked.
   void shareKey(const Connection& other);
-  // After this connection converted the store: its key (null: no longer protected).
-  void adopt(std::shared_ptr<const Vault> vault);
+  // After this connection converted the store: its form and key (null when plain).
+  void adopt(Form form, std::shared_ptr<const Vault> vault);
+  // The file's change counter, which every committed write transaction moves on by one.
+  // Nothing when it cannot be read.
+  std::optional<std::uint32_t> changeCounter() const;
   // Throws when the store was protected, unprotected or otherwise restructured since it was
   // opened (by another program): contents must then neither be shown nor written.
   void requireSameSchema() const;
@@ -54,9 +66,10 @@ class Connection {
 
   sqlite3* db_ = nullptr;
   std::string path_;
-  bool protected_ = false;
+  Form form_ = Form::Plain;
   int schema_ = 0;
   std::shared_ptr<const Vault> vault_;
+  std::shared_ptr<NameCatalog> catalog_;
 };
 
 }  // namespace store

@@ -7,10 +7,12 @@
 #include <vector>
 
 #include "Connection.h"
+#include "NameCatalog.h"
 #include "Protection.h"
 #include "Sql.h"
 #include "Statements.h"
 #include "StoreError.h"
+#include "StoredRow.h"
 #include "Texts.h"
 
 namespace store {
@@ -24,7 +26,7 @@ constexpr char kRowSql[] =
     "SELECT 账号名称,账号类型,账号内容,创建时间,最后修改 FROM 账号集合 WHERE rowid=?1";
 constexpr char kDeleteSql[] = "DELETE FROM 账号集合 WHERE rowid=?1";
 // Field indexes in kFields order.
-constexpr std::size_t kNameIndex = 0, kContentIndex = 2, kCreatedIndex = 3;
+constexpr std::size_t kNameIndex = 0;
 
 StoreError noCurrentRow() {
   return StoreError(errnum::kNoCurrentRow, texts::kStoreNoCurrentRow);
@@ -61,12 +63,6 @@ void bindText(sqlite3_stmt* statement, int index, const std::string& text) {
   sqlite3_bind_text64(statement, index, text.data(), text.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
 }
 
-std::string_view columnText(sqlite3_stmt* statement, int column) {
-  const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
-  if (text == nullptr) return {};
-  return {text, static_cast<std::size_t>(sqlite3_column_bytes(statement, column))};
-}
-
 }  // namespace
 
 struct Recordset::Impl {
@@ -86,15 +82,26 @@ struct Recordset::Impl {
   std::optional<RowId> writtenRow;
   Statement row;
   std::array<Value, std::size(kFields)> loaded;
-  std::array<bool, std::size(kFields)> loadedSealed{};  // stored as BLOBs
+  std::array<bool, std::size(kFields)> loadedBlob{};
   bool rowLoaded = false;
-  std::string revealed;  // the current row's content as read from its sealed form
+  // A protected store's fields of the current row as opened, each when first asked for.
+  std::array<std::optional<Value>, std::size(kFields)> opened;
+
+  // A scan of a store sealed whole that reads every name from the first row to the last also
+  // tells the connection's catalog where each name is.
+  std::vector<NameCatalog::Entry> scanNames;
+  std::optional<std::uint32_t> scanCounter;
+  std::int64_t scanRows = 0;
+  bool scanNameRecorded = false;
+  bool scanWritten = false;
 
   // Values set since AddNew or since the last Update, by field index.
   bool adding = false;
   std::array<std::optional<std::string>, std::size(kFields)> pending;
 
   bool byKeys() const { return name.has_value(); }
+  bool plain() const { return cn->form() == Form::Plain; }
+  bool whole() const { return cn->form() == Form::Whole; }
   sqlite3* db() const { return cn->handle(); }
 
   void requireOpen() const {
@@ -111,10 +118,54 @@ struct Recordset::Impl {
 
   void stepScan() {
     if (!scan) scan = prepare(kScanSql);
+    const bool first = scanAt == Scan::NotStarted;
     scanAt = stepToRow(scan.get()) ? Scan::OnRow : Scan::Done;
+    if (!whole()) return;
+    if (first) {  // the scan's read lock holds the file as the counter says
+      scanNames.clear();
+      scanRows = 0;
+      scanCounter = cn->changeCounter();
+    }
+    if (scanAt == Scan::OnRow) {
+      ++scanRows;
+      scanNameRecorded = false;
+    } else if (!scanWritten && static_cast<std::int64_t>(scanNames.size()) == scanRows) {
+      cn->catalog().replace(std::move(scanNames), scanCounter.value_or(0));
+      scanNames = {};
+    }
+  }
+
+  // A store sealed whole: the rows whose names may be this one, each opened to make sure.
+  void loadSealedKeys() {
+    NameCatalog& catalog = cn->catalog();
+    if (!catalog.validAt(cn->changeCounter())) readCatalog();
+    for (const RowId id : catalog.rows(*name)) {
+      keys.push_back(id);
+      position = keys.size() - 1;
+      forgetRow();
+      if (!loadRow(false) || field(kNameIndex) != std::string_view(*name)) keys.pop_back();
+    }
+    position = 0;
+    forgetRow();
+  }
+
+  // Every name of the store, opened once, for the catalog.
+  void readCatalog() {
+    const Statement names = prepare("SELECT rowid,账号名称 FROM 账号集合");
+    std::vector<NameCatalog::Entry> entries;
+    std::optional<std::uint32_t> counter;
+    while (stepToRow(names.get())) {
+      if (!counter) counter = cn->changeCounter();
+      const StoredField stored = storedField(names.get(), 1);
+      const Value opened = openStored(*cn, {stored, {}, {}, {}, {}}, kNameIndex);
+      entries.emplace_back(cn->catalog().hash(opened.value_or(std::string())),
+                           sqlite3_column_int64(names.get(), 0));
+    }
+    cn->catalog().replace(std::move(entries), counter ? *counter : cn->changeCounter().value_or(0));
   }
 
   void loadKeys() {
+    if (whole()) return loadSealedKeys();
     const Statement statement = prepare(kKeysSql);
     bindText(statement.get(), 1, *name);
     while (stepToRow(statement.get())) keys.push_back(sqlite3_column_int64(statement.get(), 0));
@@ -133,63 +184,73 @@ struct Recordset::Impl {
     return byKeys() ? keys[position] : sqlite3_column_int64(scan.get(), 0);
   }
 
-  // The current row's field i, nullopt for null; the view is valid until the next move.
-  std::optional<std::string_view> field(std::size_t i) {
-    if (!byKeys() && !writtenRow) {
-      if (atEnd()) throw noCurrentRow();
-      const int column = 1 + static_cast<int>(i);
-      if (sqlite3_column_type(scan.get(), column) == SQLITE_NULL) return std::nullopt;
-      const bool sealed = sqlite3_column_type(scan.get(), column) == SQLITE_BLOB;
-      return reveal(i, columnText(scan.get(), column), sealed);
+  bool onScanRow() const { return !byKeys() && !writtenRow; }
+
+  // The current row's fields as the file holds them, valid until the next move.
+  StoredRow stored() {
+    StoredRow out;
+    for (std::size_t i = 0; i < out.size(); ++i) {
+      if (onScanRow()) {
+        out[i] = storedField(scan.get(), 1 + static_cast<int>(i));
+      } else {
+        if (!rowLoaded) loadRow(true);
+        out[i] = {loaded[i] ? std::string_view(*loaded[i]) : std::string_view(), loadedBlob[i],
+                  !loaded[i]};
+      }
     }
-    if (!rowLoaded) loadRow();
-    if (!loaded[i]) return std::nullopt;
-    return reveal(i, *loaded[i], loadedSealed[i]);
+    return out;
   }
 
-  // A field as the user wrote it. On a protected store every content is sealed with the
-  // store's key and its account's creation time and name; nothing else is sealed, and on a
-  // plain store nothing at all. Anything else is a store changed by another program
-  // meanwhile, or damaged: never shown.
-  std::string_view reveal(std::size_t i, std::string_view stored, bool sealed) {
-    const bool shouldBeSealed = i == kContentIndex && cn->isProtected();
-    if (sealed != shouldBeSealed) cn->requireSameSchema();
-    if (!shouldBeSealed) {
-      if (looksSealed(stored, sealed)) throw sealedWithoutKey(*cn);
-      return stored;
+  // The current row's field i as the windows see it, nullopt for null; the view is valid until
+  // the next move. A plain store's fields are the file's own bytes, never anything sealed;
+  // a protected store's are opened through its key, and never shown when they do not open.
+  std::optional<std::string_view> field(std::size_t i) {
+    if (onScanRow() && atEnd()) throw noCurrentRow();
+    if (plain()) {
+      const StoredField f =
+          onScanRow() ? storedField(scan.get(), 1 + static_cast<int>(i)) : stored()[i];
+      if (looksSealed(f.bytes, f.blob)) {
+        cn->requireSameSchema();
+        throw sealedWithoutKey(*cn);
+      }
+      if (f.null) return std::nullopt;
+      return f.bytes;
     }
-    const std::string created(field(kCreatedIndex).value_or(std::string_view()));
-    const std::string name(field(kNameIndex).value_or(std::string_view()));
-    std::optional<std::string> plain =
-        sealed ? cn->vault().decrypt(stored, created, name) : std::nullopt;
-    if (!plain) throw contentDamaged(*cn, name);
-    revealed = std::move(*plain);
-    return revealed;
+    if (!opened[i]) {
+      opened[i] = openStored(*cn, stored(), i);
+      if (i == kNameIndex && onScanRow() && whole() && !scanNameRecorded) {
+        scanNames.emplace_back(cn->catalog().hash(opened[i]->value_or(std::string())),
+                               currentRowId());
+        scanNameRecorded = true;
+      }
+    }
+    if (!*opened[i]) return std::nullopt;
+    return **opened[i];
   }
 
   // Copies a row found by rowid and lets go of its statement at once: a statement left on
   // a row keeps a read lock on the file, which would block a second instance's writes for
-  // as long as a question box waits for the user.
-  void loadRow() {
+  // as long as a question box waits for the user. False when it is gone and not `required`.
+  bool loadRow(bool required) {
     const RowId id = currentRowId();
     if (!row) row = prepare(kRowSql);
     sqlite3_bind_int64(row.get(), 1, id);
     const bool found = stepToRow(row.get());
     for (std::size_t i = 0; found && i < loaded.size(); ++i) {
-      const int column = static_cast<int>(i);
-      loadedSealed[i] = sqlite3_column_type(row.get(), column) == SQLITE_BLOB;
-      loaded[i] = sqlite3_column_type(row.get(), column) == SQLITE_NULL
-                      ? Value()
-                      : Value(std::string(columnText(row.get(), column)));
+      const StoredField f = storedField(row.get(), static_cast<int>(i));
+      loadedBlob[i] = f.blob;
+      loaded[i] = f.null ? Value() : Value(std::string(f.bytes));
     }
     sqlite3_reset(row.get());
-    if (!found) throw noCurrentRow();  // removed since the set was opened
-    rowLoaded = true;
+    if (!found && required) throw noCurrentRow();  // removed since the set was opened
+    rowLoaded = found;
+    return found;
   }
 
   // Forgets the current row's fields; on a scan, `written` becomes the current row.
   void forgetRow(std::optional<RowId> written = std::nullopt) {
     rowLoaded = false;
+    opened = {};
     writtenRow = byKeys() ? std::nullopt : written;
   }
 
@@ -200,56 +261,64 @@ struct Recordset::Impl {
     return false;
   }
 
-  // Binds the pending values as ?1, ?2, ... and returns their count. On a protected store
-  // the content goes in sealed, with the name and creation time it will be stored with.
-  int bindPending(sqlite3_stmt* statement) {
-    if (cn->isProtected() && pending[kContentIndex]) {
-      const auto stored = [&](std::size_t i) {
-        if (pending[i]) return *pending[i];
-        return adding ? std::string() : std::string(field(i).value_or(std::string_view()));
-      };
-      pending[kContentIndex] =
-          cn->vault().encrypt(*pending[kContentIndex], stored(kCreatedIndex), stored(kNameIndex));
+  // A protected store's row is written whole: its fields as they are, with the pending ones
+  // over them, sealed anew.
+  RowToStore pendingRow() {
+    std::array<store::Field, std::size(kFields)> values;
+    for (std::size_t i = 0; i < values.size(); ++i) {
+      if (pending[i]) {
+        values[i] = pending[i];
+      } else if (!adding) {
+        const std::optional<std::string_view> current = field(i);
+        if (current) values[i] = std::string(*current);
+      }
     }
-    int index = 0;
-    for (std::size_t i = 0; i < pending.size(); ++i) {
-      if (!pending[i]) continue;
-      if (i == kContentIndex && cn->isProtected())
-        sqlite3_bind_blob64(statement, ++index, pending[i]->data(), pending[i]->size(),
-                            SQLITE_TRANSIENT);
-      else
-        bindText(statement, ++index, *pending[i]);
-    }
-    return index;
+    return toStore(cn->form(), &cn->vault(), values);
   }
 
   // Each write is one transaction that first makes sure that the store is still as it was
-  // opened: protected or not, sealed contents under this key.
+  // opened. The catalog of a store sealed whole learns of it, if the file held nothing
+  // else new; `name` is the row's name afterwards (nullopt when removed).
   template <typename Write>
-  auto inTransaction(Write&& write) {
-    return store::inTransaction(*cn, [&] {
+  auto inTransaction(Write&& write, std::optional<std::string_view> name = std::nullopt) {
+    std::optional<std::uint32_t> before;
+    const auto [id, changed] = store::inTransaction(*cn, [&] {
       cn->requireSameSchema();
+      before = cn->changeCounter();
       return write();
     });
+    if (whole()) cn->catalog().written(before, changed, id, name);
+    scanWritten = true;
+    return std::pair(id, changed);
   }
 
   // The new row goes to the end of the set and becomes its current row.
   void insert() {
-    const RowId id = inTransaction([this] {
-      std::string columns, parameters;
-      for (std::size_t i = 0; i < std::size(kFields); ++i) {
-        if (!pending[i]) continue;
-        columns += (columns.empty() ? "" : ",") + std::string(kFields[i]);
-        parameters += parameters.empty() ? "?" : ",?";
-      }
-      const std::string sql =
-          columns.empty() ? "INSERT INTO 账号集合 DEFAULT VALUES"
-                          : "INSERT INTO 账号集合(" + columns + ") VALUES(" + parameters + ")";
-      const Statement statement = prepare(sql);
-      bindPending(statement.get());
-      stepToRow(statement.get());
-      return sqlite3_last_insert_rowid(db());
-    });
+    const std::optional<std::string> newName = pending[kNameIndex];
+    const RowToStore stored = plain() ? RowToStore() : pendingRow();
+    const auto [id, changed] = inTransaction(
+        [&] {
+          std::string columns, parameters;
+          for (std::size_t i = 0; i < std::size(kFields); ++i) {
+            if (plain() && !pending[i]) continue;
+            columns += (columns.empty() ? "" : ",") + std::string(kFields[i]);
+            parameters += parameters.empty() ? "?" : ",?";
+          }
+          const std::string sql =
+              columns.empty() ? "INSERT INTO 账号集合 DEFAULT VALUES"
+                              : "INSERT INTO 账号集合(" + columns + ") VALUES(" + parameters + ")";
+          const Statement statement = prepare(sql);
+          int index = 0;
+          for (std::size_t i = 0; i < std::size(kFields); ++i) {
+            if (!plain())
+              bindStored(*cn, statement.get(), ++index, stored[i]);
+            else if (pending[i])
+              bindText(statement.get(), ++index, *pending[i]);
+          }
+          stepToRow(statement.get());
+          return std::pair(sqlite3_last_insert_rowid(db()), true);
+        },
+        newName.value_or(std::string()));
     adding = false;
     pending = {};
     if (byKeys()) {
@@ -265,23 +334,32 @@ struct Recordset::Impl {
 
   bool updateCurrent() {
     const RowId id = currentRowId();
-    // A sealed content is bound to its account's name and creation time: it moves with them.
-    if (cn->isProtected() && !pending[kContentIndex] &&
-        (pending[kNameIndex] || pending[kCreatedIndex])) {
-      if (const auto content = field(kContentIndex)) pending[kContentIndex] = std::string(*content);
-    }
-    const bool changed = inTransaction([&] {
-      std::string sql = "UPDATE 账号集合 SET ";
-      int index = 0;
-      for (std::size_t i = 0; i < std::size(kFields); ++i) {
-        if (pending[i]) sql += (index++ ? "," : "") + std::string(kFields[i]) + "=?";
-      }
-      sql += " WHERE rowid=?";
-      const Statement statement = prepare(sql);
-      sqlite3_bind_int64(statement.get(), bindPending(statement.get()) + 1, id);
-      stepToRow(statement.get());
-      return sqlite3_changes64(db()) > 0;
-    });
+    const RowToStore stored = plain() ? RowToStore() : pendingRow();
+    const std::string newName = pending[kNameIndex]
+                                    ? *pending[kNameIndex]
+                                    : std::string(field(kNameIndex).value_or(std::string_view()));
+    const auto [ignored, changed] = inTransaction(
+        [&] {
+          std::string sql = "UPDATE 账号集合 SET ";
+          int index = 0;
+          for (std::size_t i = 0; i < std::size(kFields); ++i) {
+            if (plain() && !pending[i]) continue;
+            sql += (index++ ? "," : "") + std::string(kFields[i]) + "=?";
+          }
+          sql += " WHERE rowid=?";
+          const Statement statement = prepare(sql);
+          index = 0;
+          for (std::size_t i = 0; i < std::size(kFields); ++i) {
+            if (!plain())
+              bindStored(*cn, statement.get(), ++index, stored[i]);
+            else if (pending[i])
+              bindText(statement.get(), ++index, *pending[i]);
+          }
+          sqlite3_bind_int64(statement.get(), index + 1, id);
+          stepToRow(statement.get());
+          return std::pair(id, sqlite3_changes64(db()) > 0);
+        },
+        newName);
     pending = {};
     forgetRow(id);
     return changed;
@@ -372,11 +450,11 @@ bool Recordset::Delete(AffectEnum) {
   d->requireOpen();
   const RowId id = d->currentRowId();
   d->pending = {};
-  const bool deleted = d->inTransaction([&] {
+  const auto [ignored, deleted] = d->inTransaction([&] {
     const Statement statement = d->prepare(kDeleteSql);
     sqlite3_bind_int64(statement.get(), 1, id);
     d->stepToRow(statement.get());
-    return sqlite3_changes64(d->db()) > 0;
+    return std::pair(id, sqlite3_changes64(d->db()) > 0);
   });
   d->forgetRow(id);
   return deleted;

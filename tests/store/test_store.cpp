@@ -249,22 +249,21 @@ class StoreTest : public QObject {
     QCOMPARE(folderBytes(s->dir()), before);
   }
 
-  // Without its key table a protected store shows none of its sealed contents, not even as
-  // text; a plain content that merely starts like one is shown.
-  void sealedContentWithoutKeyRefused() {
-    s->add({"A|工作|秘密", "B|工作|KV1 is my code"});
+  // Without its key table a protected store shows nothing sealed, not even turned into text; a
+  // plain text that merely starts like a sealed one is shown.
+  void sealedWithoutKeyRefused() {
+    s->add({"A|工作|秘密", "B|工作|KV2 is my code"});
+    Recordset b;
+    QCOMPARE(walk(find(b, "B"), store::kContent), "KV2 is my code");
+    store::requireNothingSealed(cn);
     s->protect("pw");
     s->sql("DROP TABLE 账号密钥");
-    s->sql("UPDATE 账号集合 SET 账号内容 = 'KV1 is my code' WHERE 账号名称 = 'B'");
-    for (const char* form : {"", "CAST(账号内容 AS TEXT)"}) {
-      if (*form)
-        s->sql(QString("UPDATE 账号集合 SET 账号内容 = %1 WHERE 账号名称 = 'A'").arg(form));
+    for (const char* cast : {"", "CAST(账号名称 AS TEXT), 账号类型 = CAST(账号类型 AS TEXT)"}) {
+      if (*cast) s->sql(QString("UPDATE 账号集合 SET 账号名称 = %1").arg(cast));
       cn.Open(s->path().toStdString());
-      Recordset rs;
-      QCOMPARE(walk(find(rs, "B"), store::kContent), "KV1 is my code");
       const auto shown = storeErrorOf([&] {
-        Recordset a;
-        walk(find(a, "A"), store::kContent);
+        Recordset all;
+        all.Open(store::kTableName, cn), walk(all);
       });
       const auto checked = storeErrorOf([&] { store::requireNothingSealed(cn); });
       QCOMPARE(shown.number() + checked.number(), 2 * store::errnum::kDamaged);
@@ -290,11 +289,8 @@ class StoreTest : public QObject {
     store::Connection old;
     old.Open(s->path().toStdString());
     QVERIFY(old.unlock(store::Secret("old")));
-    for (const char* name : {"A", "新的"}) {
-      Recordset rs;
-      rs.Open(store::findByName(name), old);
-      QCOMPARE(storeErrorOf([&] { walk(rs, store::kContent); }).number(), 3049);
-    }
+    Recordset rs;
+    QCOMPARE(storeErrorOf([&] { rs.Open(store::kTableName, old), walk(rs); }).number(), 3049);
   }
 
   // Nothing deleted or overwritten stays readable anywhere in the folder, protected or not.

@@ -1,0 +1,52 @@
+#include "NameCatalog.h"
+
+#include <sodium.h>
+
+#include <algorithm>
+
+namespace store {
+
+NameCatalog::NameCatalog() {
+  randombytes_buf(key_, sizeof key_);  // names from a file cannot be chosen to collide
+}
+
+std::uint64_t NameCatalog::hash(std::string_view name) const {
+  std::uint64_t out = 0;
+  crypto_shorthash(reinterpret_cast<unsigned char*>(&out),
+                   reinterpret_cast<const unsigned char*>(name.data()), name.size(), key_);
+  return out;
+}
+
+void NameCatalog::replace(std::vector<Entry> entries, std::uint32_t counter) {
+  std::sort(entries.begin(), entries.end());
+  entries_ = std::move(entries);
+  counter_ = counter;
+  valid_ = true;
+}
+
+std::vector<RowId> NameCatalog::rows(std::string_view name) const {
+  const std::uint64_t h = hash(name);
+  const auto [first, last] =
+      std::equal_range(entries_.begin(), entries_.end(), Entry{h, 0},
+                       [](const Entry& a, const Entry& b) { return a.first < b.first; });
+  std::vector<RowId> out;
+  for (auto at = first; at != last; ++at) out.push_back(at->second);
+  return out;  // equal hashes sort by row
+}
+
+void NameCatalog::written(std::optional<std::uint32_t> before, bool changed, RowId row,
+                          std::optional<std::string_view> name) {
+  if (!validAt(before)) {
+    valid_ = false;  // another program wrote meanwhile
+    return;
+  }
+  if (!changed) return;
+  std::erase_if(entries_, [row](const Entry& entry) { return entry.second == row; });
+  if (name) {
+    const Entry entry{hash(*name), row};
+    entries_.insert(std::lower_bound(entries_.begin(), entries_.end(), entry), entry);
+  }
+  counter_ = *before + 1;  // a write transaction counts once
+}
+
+}  // namespace store

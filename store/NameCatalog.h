@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace store {
+
+using RowId = std::int64_t;
+
+// Which rows of a store sealed whole may hold a name. SQL cannot look a sealed name up, so the
+// names are kept here as keyed hashes, as of the file's change counter when they were read,
+// and kept up to date by this process's own writes; any other change to the file makes the
+// catalog stale, to be read anew. The rows it gives are only candidates: the caller opens each.
+class NameCatalog {
+ public:
+  NameCatalog();
+  std::uint64_t hash(std::string_view name) const;
+
+  using Entry = std::pair<std::uint64_t, RowId>;  // a name's hash, its row
+  // Every row of the file as it was at `counter`.
+  void replace(std::vector<Entry> entries, std::uint32_t counter);
+  bool validAt(std::optional<std::uint32_t> counter) const { return valid_ && counter == counter_; }
+  // The rows that may hold `name`, in rowid order.
+  std::vector<RowId> rows(std::string_view name) const;
+
+  // A write of this process to `row` (its new name, or nullopt when it was removed), made in a
+  // transaction that found the file at `before` and changed it when `changed`.
+  void written(std::optional<std::uint32_t> before, bool changed, RowId row,
+               std::optional<std::string_view> name);
+
+ private:
+  unsigned char key_[16];
+  std::vector<Entry> entries_;  // sorted
+  std::uint32_t counter_ = 0;
+  bool valid_ = false;
+};
+
+}  // namespace store
