@@ -163,4 +163,8 @@ inline constexpr char kReasonDiskFull[] = "磁盘已满";
 inline constexpr char kInitUsage[] = "用法：kelvarn-store init 账号库";
 inline constexpr char kInitDone[] = "已新建空的账号库“%1”。";
 
+// Start-up in a Wayland session without X11 (no Xwayland) when Qt's Wayland support is missing.
+inline constexpr char kNoWaylandSupport[] =
+    "kelvarn：这个桌面只有 Wayland，而 Qt 的 Wayland 支持没有安装（软件包 qt6-wayland）。\n";
+
 }  // namespace texts
