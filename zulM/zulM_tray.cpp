@@ -8,10 +8,5 @@ void zulM::tpicon_Activated(QSystemTrayIcon::ActivationReason reason) {
 }
 
 void zulM::cmdTp_Click() {
-  // Hidden without a notification area, the window could never be brought back; the task
-  // bar can.
-  if (Module1::trayAvailable())
-    hide();
-  else
-    showMinimized();
+  Module1::hideToTray(this);
 }
