@@ -92,14 +92,12 @@ def pages():
 
 
 PANEL = """<channel name="xfce4-panel" version="1.0"><property name="panels" type="array">
-<value type="int" value="1"/><property name="panel-1" type="empty">
-<property name="position" type="string" value="p=6;x=0;y=0"/><property name="length" type="uint"
-value="100"/><property name="size" type="uint" value="26"/><property name="icon-size" type="uint"
-value="16"/><property name="plugin-ids" type="array"><value type="int" value="1"/><value type="int"
-value="2"/></property></property></property><property name="plugins" type="empty"><property
-name="plugin-1" type="string" value="separator"><property name="expand" type="bool" value="true"/>
-<property name="style" type="uint" value="0"/>
-</property><property name="plugin-2" type="string" value="systray"/></property></channel>"""
+<value type="int" value="1"/><property name="panel-1" type="empty"><property name="position"
+type="string" value="p=6;x=0;y=0"/><property name="length" type="uint" value="100"/><property
+name="size" type="uint" value="26"/><property name="icon-size" type="uint" value="16"/><property
+name="plugin-ids" type="array"><value type="int" value="1"/></property></property></property>
+<property name="plugins" type="empty"><property name="plugin-1" type="string" value="systray"/>
+</property></channel>"""  # one panel at the top with only its tray
 WATCHER = ("org.kde.StatusNotifierWatcher", "/StatusNotifierWatcher", "org.kde.StatusNotifierWatcher")
 
 

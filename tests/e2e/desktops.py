@@ -20,8 +20,6 @@ def install(folder):  # the program beside an empty store of its own
 
 desk = Desktop(xfce=True)
 check("xfce4-panel hosts StatusNotifierItems on a session bus of its own", desk.tray) or finish()
-strip = lambda: desk.root.get_image(0, 0, 1280, 26, X.ZPixmap, 0xFFFFFFFF).data  # noqa: E731
-bare = wait(lambda: (lambda a: a.count(bytes(4)) < 1000 and a)(strip()))  # drawn, no icon yet
 kelvarn = start(install(f"{TMP}/xfce"), log="xfce")
 main = wait(lambda: next((w for w in desk.windows(kelvarn.pid) if desk.title(w) == CAPTION), None))
 item = (wait(lambda: items(os.environ)) or ["-"])[0].split("/", 1)
@@ -32,11 +30,10 @@ check(f"the main window maps; its icon registers with the panel: Kelvarn, tip {C
       == ["Kelvarn", CAPTION]) or finish()
 
 
-def icon():  # the middle of the panel's pixels that the icon changed
-    now = strip()
-    changed = [i // 4 for i in range(0, len(now), 4) if now[i:i + 4] != bare[i:i + 4]]
-    xs, ys = [i % 1280 for i in changed], [i // 1280 for i in changed]
-    return changed and ((min(xs) + max(xs)) // 2, (min(ys) + max(ys)) // 2)
+def icon():  # the middle of the blue pixels on the grey panel: the program's icon
+    strip = desk.root.get_image(0, 0, 1280, 26, X.ZPixmap, 0xFFFFFFFF).data  # BGRX
+    blue = [i // 4 for i in range(0, len(strip), 4) if strip[i] - strip[i + 2] >= 100]
+    return blue and (sum(i % 1280 for i in blue) // len(blue), sum(i // 1280 for i in blue) // len(blue))
 
 
 def hide(what):
