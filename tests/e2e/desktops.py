@@ -22,7 +22,7 @@ desk = Desktop(xfce=True)
 check("xfce4-panel hosts StatusNotifierItems on a session bus of its own", desk.tray) or finish()
 kelvarn = start(install(f"{TMP}/xfce"), log="xfce")
 main = wait(lambda: next((w for w in desk.windows(kelvarn.pid) if desk.title(w) == CAPTION), None))
-item = (wait(lambda: items(os.environ)) or ["-"])[0].split("/", 1)
+item = (wait(lambda: items(os.environ)) or ["-/-"])[0].split("/", 1)
 sni = lambda how, *args: bus(os.environ, how, item[0], "/" + item[1],  # noqa: E731
                              "org.kde.StatusNotifierItem", *args)
 check(f"the main window maps; its icon registers with the panel: Kelvarn, tip {CAPTION}",
