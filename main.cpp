@@ -1,4 +1,6 @@
 #include <QCoreApplication>
+#include <QFileInfo>
+#include <QLibraryInfo>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -14,13 +16,24 @@
 
 namespace {
 
-// Without a display Qt aborts with a long dump; one line says it better.
-bool haveDisplay() {
-  auto set = [](const char* name) {
-    const char* v = std::getenv(name);
-    return v != nullptr && *v != '\0';
-  };
-  return set("DISPLAY") || set("WAYLAND_DISPLAY") || set("QT_QPA_PLATFORM");
+// The one line said when no display can be opened; without one Qt aborts with a long dump.
+const char* cannotConnect = texts::kNoDisplay;
+
+// An X display comes first, Xwayland in a Wayland session included: only there does the
+// window stay on top and both kinds of notification area work. Native Wayland is used only
+// without one; the user's own QT_QPA_PLATFORM decides over both. False: there is no display.
+bool choosePlatform() {
+  QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+  if (platform.isEmpty() && !qEnvironmentVariableIsEmpty("DISPLAY")) platform = "xcb";
+  if (platform.isEmpty() && !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) platform = "wayland";
+  if (platform.isEmpty()) return false;
+  // Qt's Wayland support is a package of its own.
+  if (platform.startsWith("wayland") &&
+      !QFileInfo::exists(QLibraryInfo::path(QLibraryInfo::PluginsPath) +
+                         QStringLiteral("/platforms/libqwayland-generic.so")))
+    cannotConnect = texts::kNoWaylandSupport;
+  qputenv("QT_QPA_PLATFORM", platform);
+  return true;
 }
 
 // While Qt connects to the display (DISPLAY may name one that is not there), its messages
@@ -34,7 +47,7 @@ std::vector<HeldMessage> heldMessages;
 
 void holdWhileConnecting(QtMsgType type, const QMessageLogContext& context, const QString& text) {
   if (type == QtFatalMsg) {
-    std::fputs(texts::kNoDisplay, stderr);
+    std::fputs(cannotConnect, stderr);
     std::_Exit(2);
   }
   heldMessages.push_back({type, context.category, text});
@@ -51,13 +64,16 @@ void releaseHeldMessages(QtMessageHandler previous) {
 
 int main(int argc, char** argv) {
   store::guardProcessMemory();
-  if (!haveDisplay()) {
+  const bool platformChosenHere = qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+  if (!choosePlatform()) {
     std::fputs(texts::kNoDisplay, stderr);
     return 2;
   }
   const QtMessageHandler previous = qInstallMessageHandler(holdWhileConnecting);
   Module1::Application app(argc, argv);
   releaseHeldMessages(previous);
+  // The browser that the links start chooses for itself.
+  if (platformChosenHere) qunsetenv("QT_QPA_PLATFORM");
   Module1::registerFontSubstitutes();
 
   // The store lies beside the program file; nothing else chooses it.

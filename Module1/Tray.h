@@ -22,10 +22,16 @@ struct NotifyIconData {
 };
 extern NotifyIconData tpicon;
 
-// Adds the icon described by tpicon; its clicks go to tpicon.callback.
+// Adds the icon described by tpicon; its clicks go to tpicon.callback. Under Wayland it
+// appears once a notification area does, even one that starts later.
 void addIcon();
 // Removes it; does nothing when it is not there.
 void deleteIcon();
+
+// Hides the window into the notification area; without one it is minimised, since hidden it
+// could not be brought back. Should the notification area go away while the window is in it,
+// the window comes back.
+void hideToTray(QWidget* window);
 
 // Whether the desktop has a notification area. Test seam: setTrayAvailable(true/false)
 // overrides the answer, std::nullopt asks the platform again.

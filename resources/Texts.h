@@ -179,4 +179,8 @@ inline constexpr char kFindType[] = "类型";
 // %1 counts every account found, also where the list shows only the first of them.
 inline constexpr char kFound[] = "找到 %1 个账号";
 
+// Start-up in a Wayland session without X11 (no Xwayland) when Qt's Wayland support is missing.
+inline constexpr char kNoWaylandSupport[] =
+    "kelvarn：这个桌面只有 Wayland，而 Qt 的 Wayland 支持没有安装（软件包 qt6-wayland）。\n";
+
 }  // namespace texts

@@ -6,7 +6,9 @@ packages=(
   build-essential cmake pkg-config clang-format
   qt6-base-dev qt6-base-dev-tools libgl-dev libsqlite3-dev sqlite3 mdbtools-dev libsodium-dev
   fonts-wqy-microhei fonts-noto-cjk
+  qt6-wayland
   xvfb xdotool x11-utils trayer openbox imagemagick python3-xlib
+  dbus systemd xfce4-panel xfconf sway xwayland
   libxcb1-dev
   desktop-file-utils
   python3 unicode-data

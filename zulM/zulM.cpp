@@ -44,6 +44,7 @@ void zulM::Form_Load() {
     tpicon_Activated(reason);
   };
   Module1::setTopmost(this);
+  Module1::keepPlace(this);
   Module1::addIcon();
 }
 

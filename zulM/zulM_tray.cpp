@@ -9,10 +9,5 @@ void zulM::tpicon_Activated(QSystemTrayIcon::ActivationReason reason) {
 
 void zulM::cmdTp_Click() {
   closeFind();
-  // Hidden without a notification area, the window could never be brought back; the task
-  // bar can.
-  if (Module1::trayAvailable())
-    hide();
-  else
-    showMinimized();
+  Module1::hideToTray(this);
 }

@@ -30,6 +30,7 @@ void zulTjXg::Form_Load() {
   cn.Open(QFile::encodeName(main_.storePath()).toStdString());
   cn.shareKey(main_.cn);  // the passphrase is asked once per run
   Module1::setTopmost(this);
+  Module1::keepPlace(this);
 }
 
 // A null field reads as empty text: a row written by some other tool must not end the program.

@@ -1,6 +1,7 @@
-"""A private desktop (Xvfb, trayer, openbox) for the Release program in $KELVARN_RELEASE or the
-first argument; output and screenshots to $KELVARN_BUILD/e2e (and $KELVARN_SCREENSHOTS)."""
-import atexit, os, shutil, sqlite3, subprocess, sys, tempfile, time
+"""A private desktop (Xvfb, openbox and a tray: trayer, or xfce4-panel on a session bus of its
+own) for the Release program in $KELVARN_RELEASE or the first argument; output and screenshots
+to $KELVARN_BUILD/e2e (and $KELVARN_SCREENSHOTS)."""
+import atexit, json, os, shutil, sqlite3, subprocess, sys, tempfile, time
 from Xlib import X, XK, display, error, protocol
 from Xlib.ext import xtest
 
@@ -13,7 +14,7 @@ results, children, keycodes = [0, 0], [], {}
 for name in ("DBUS_SESSION_BUS_ADDRESS", "SESSION_MANAGER", "WAYLAND_DISPLAY", "QT_IM_MODULE",
              "XMODIFIERS", "QT_FONT_DPI", "QT_SCALE_FACTOR", "XDG_CONFIG_HOME", "XDG_DATA_HOME"):
     os.environ.pop(name, None)
-os.environ.update(QT_QPA_PLATFORM="xcb", LC_ALL="C.UTF-8", HOME=f"{TMP}/home",
+os.environ.update(QT_QPA_PLATFORM="xcb", LC_ALL="C.UTF-8", HOME=f"{TMP}/home", NO_AT_BRIDGE="1",
                   XDG_RUNTIME_DIR=f"{TMP}/run", PATH=f"{TMP}/bin:{os.environ['PATH']}",
                   BROWSER=f"{TMP}/bin/xdg-open")
 for folder in ("home", "run", "bin"):
@@ -46,8 +47,12 @@ def wait(fn, seconds=30):  # fn's first true result, or None (a vanished window 
         time.sleep(0.05)
 
 
-def spawn(*args, **kw):  # a child that ends with the test, even one killed outright
-    children.append(subprocess.Popen(["setpriv", "--pdeathsig", "TERM", "--", *args], **kw))
+NOBODY = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--"]
+
+
+def spawn(*args, nobody=False, **kw):  # a child that ends with the test, even one killed outright
+    children.append(subprocess.Popen([*(NOBODY if nobody else []), "setpriv", "--pdeathsig",
+                                      "TERM", "--", *args], **kw))  # set after the user changed
     return children[-1]
 
 
@@ -86,9 +91,50 @@ def pages():
     return open(f"{TMP}/pages").read() if os.path.exists(f"{TMP}/pages") else ""
 
 
-class Desktop:  # Xvfb, a notification area at the top right (trayer) and openbox
+PANEL = """<channel name="xfce4-panel" version="1.0"><property name="panels" type="array">
+<value type="int" value="1"/><property name="panel-1" type="empty"><property name="position"
+type="string" value="p=6;x=0;y=0"/><property name="length" type="uint" value="100"/><property
+name="size" type="uint" value="26"/><property name="icon-size" type="uint" value="16"/><property
+name="plugin-ids" type="array"><value type="int" value="1"/></property></property></property>
+<property name="plugins" type="empty"><property name="plugin-1" type="string" value="systray"/>
+</property></channel>"""  # one panel at the top with only its tray
+WATCHER = ("org.kde.StatusNotifierWatcher", "/StatusNotifierWatcher", "org.kde.StatusNotifierWatcher")
 
-    def __init__(self):
+
+def session_bus(env, nobody=False):  # a private one, with xfce4-panel's settings for xfconfd
+    folder = f"{env['XDG_CONFIG_HOME']}/xfce4/xfconf/xfce-perchannel-xml"
+    os.makedirs(folder)
+    open(f"{folder}/xfce4-panel.xml", "w").write(PANEL)
+    read, write = os.pipe()
+    spawn("dbus-daemon", "--session", "--nofork", f"--print-address={write}", env=env,
+          pass_fds=[write], nobody=nobody, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    os.close(write)
+    env["DBUS_SESSION_BUS_ADDRESS"] = os.read(read, 4096).decode().strip()
+
+
+def bus(env, *args, nobody=False):  # what busctl --user answers, or None
+    run = subprocess.run([*(NOBODY if nobody else []), "busctl", "--user", "--json=short", *args],
+                         env=env, capture_output=True, text=True)
+    return json.loads(run.stdout)["data"] if run.returncode == 0 and run.stdout else None
+
+
+def items(env, nobody=False):  # the StatusNotifierItems registered with the panel
+    return bus(env, "get-property", *WATCHER, "RegisteredStatusNotifierItems", nobody=nobody)
+
+
+def panel(env, nobody=False):  # xfce4-panel: a StatusNotifierItem host that takes XEmbed icons too
+    for _ in range(3):  # like trayer, it now and then fails to come up on a busy machine
+        child = spawn("xfce4-panel", env=env, nobody=nobody, stdout=subprocess.DEVNULL,
+                      stderr=subprocess.DEVNULL)
+        if wait(lambda: bus(env, "get-property", *WATCHER, "IsStatusNotifierHostRegistered",
+                            nobody=nobody), 30):
+            return child
+        end(child)
+
+
+class Desktop:  # Xvfb, a notification area at the top (trayer or xfce4-panel) and openbox
+
+    def __init__(self, xfce=False):
         read, write = os.pipe()
         spawn("Xvfb", "-displayfd", str(write), "-screen", "0", "1280x800x24", "-nolisten", "tcp",
               pass_fds=[write], stderr=subprocess.DEVNULL)
@@ -96,14 +142,18 @@ class Desktop:  # Xvfb, a notification area at the top right (trayer) and openbo
         os.environ["DISPLAY"] = ":" + os.read(read, 16).decode().strip()
         self.d = wait(display.Display)
         self.root = self.d.screen().root
+        if xfce:
+            os.environ["XDG_CONFIG_HOME"] = f"{TMP}/config"
+            session_bus(os.environ)
+            self.tray = panel(os.environ)
         # On a busy machine a tray host now and then never maps: start another.
-        for _ in range(3):
-            self.trayer = spawn("trayer", "--edge", "top", "--align", "right", "--widthtype",
+        for _ in range(0 if xfce else 3):
+            self.tray = spawn("trayer", "--edge", "top", "--align", "right", "--widthtype",
                                 "pixel", "--width", "200", "--heighttype", "pixel", "--height",
                                 "32", "--SetDockType", "true", stderr=subprocess.DEVNULL)
-            if wait(lambda: self.windows(self.trayer.pid), 20):
+            if wait(lambda: self.windows(self.tray.pid), 20):
                 break
-            end(self.trayer)
+            end(self.tray)
         spawn("openbox", "--sm-disable", stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         wait(lambda: self.prop(self.root, "_NET_SUPPORTING_WM_CHECK"))
 
@@ -120,7 +170,7 @@ class Desktop:  # Xvfb, a notification area at the top right (trayer) and openbo
                     owner = (self.prop(child, "_NET_WM_PID") or [None])[0]
                     if owner == pid and self.mapped(child) and in_tray == docked:
                         found.append(child)
-                    walk(child, in_tray or owner == self.trayer.pid)
+                    walk(child, in_tray or owner == self.tray.pid)
                 except error.BadWindow:  # gone meanwhile
                     pass
 
@@ -135,6 +185,17 @@ class Desktop:  # Xvfb, a notification area at the top right (trayer) and openbo
 
     def topmost(self, window):
         return self.d.intern_atom("_NET_WM_STATE_ABOVE") in (self.prop(window, "_NET_WM_STATE") or [])
+
+    def place(self, window):  # the client area's top left corner on the screen
+        at = self.root.translate_coords(window, 0, 0)
+        return at.x, at.y
+
+    def move(self, window, x, y):  # as the user drags it: through the window manager
+        moveresize = self.d.intern_atom("_NET_MOVERESIZE_WINDOW")
+        message = protocol.event.ClientMessage(window=window, client_type=moveresize,
+                                               data=(32, [10 | 3 << 8, x, y, 0, 0]))  # static
+        self.root.send_event(message, X.SubstructureRedirectMask | X.SubstructureNotifyMask)
+        return wait(lambda: self.place(window) == (x, y))
 
     def activate(self, window):  # gives the window the keyboard, through the window manager
         active = self.d.intern_atom("_NET_ACTIVE_WINDOW")

@@ -20,6 +20,7 @@ NEW_MAIL = ("工作", "企业邮箱", "账号：zhangsan@example.com\n密码：X
 ADD, MODIFY, DELETE, HELP, ABOUT, HIDE = (195, 15), (195, 46), (195, 77), (195, 109), (195, 140), (195, 285)
 BACK, EDITOR_ADD, EDITOR_MODIFY = (54, 12), (54, 37), (54, 62)
 BOXES = ((45, 110), (50, 155), (250, 80))  # the editor's type, name and content
+PLACE = (190, 145)  # where the main window is moved to, away from where openbox put it
 
 bare = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "QT_QPA_PLATFORM")}
 run = subprocess.run([f"{RELEASE}/kelvarn"], env=bare, capture_output=True, text=True, timeout=60)
@@ -67,6 +68,7 @@ check("its client area is 499x315, on top; it can write no core file",
 icon = (wait(lambda: desk.windows(kelvarn.pid, docked=True)) or [None])[0]
 check("its icon is in the notification area", icon)
 desk.screenshot("startup-main", main)
+check(f"it can be moved to {PLACE}", desk.move(main, *PLACE))
 desk.click(main, *ADD)
 editor = wait(lambda: titled(EDITOR))
 check("添加记录 shows the editor alone, on top",
@@ -80,14 +82,15 @@ def fill(account):  # types into the editor's boxes, replacing them; "" leaves a
 
 def ask(window, button, key, what, shot=None):
     # The button that asks; the box over the hidden window, answered with `key`.
+    place = desk.place(window)
     desk.click(window, *button)
     box = wait(lambda: titled(QUESTION))
     if check(f"{what}: a box titled {QUESTION} maps over the hidden window",
              box and not desk.mapped(window)):
         if shot:
             desk.screenshot(shot, box)
-        check(f"  {key} answers it, the window is back",
-              desk.key(box, key) and wait(lambda: desk.mapped(window)))
+        check(f"  {key} answers it, the window is back where it was",
+              desk.key(box, key) and wait(lambda: desk.mapped(window) and desk.place(window) == place))
 
 
 def add(account, key, shots=(None, None)):
@@ -107,7 +110,8 @@ add(DECLINED, "Escape")
 check("the store holds the accepted accounts as typed", accounts() == [MAIL, OA], accounts())
 
 desk.click(editor, *BACK)
-check("返回 brings back the main window", wait(lambda: desk.windows(kelvarn.pid) == [main]))
+check("返回 brings back the main window where it was",
+      wait(lambda: desk.windows(kelvarn.pid) == [main] and desk.place(main) == PLACE))
 desk.click(main, 60, 8)  # the tree: 工作 (公司邮箱, 报销系统)
 band = wait(lambda: desk.highlight(main, 3))
 check("a click selects the first type", band) or finish()
@@ -153,8 +157,8 @@ check("the store lost exactly that row", accounts() == [NEW_MAIL], accounts())
 desk.click(main, *HIDE)
 check("隐藏到托盘 hides the main window", wait(lambda: not desk.mapped(main)))
 desk.click(icon, 11, 15)
-check("a click on the icon brings it back, on top",
-      wait(lambda: desk.mapped(main)) and desk.topmost(main))
+check("a click on the icon brings it back where it was, on top",
+      wait(lambda: desk.mapped(main) and desk.place(main) == PLACE) and desk.topmost(main))
 desk.click(main, *ABOUT)
 desk.click(main, *HELP)
 host = re.search(r'kWebHost\[\] = "(.*)"', open(f"{RELEASE}/generated/version.h").read())[1]
