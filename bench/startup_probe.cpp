@@ -1,13 +1,14 @@
-// kelvarn-bench-startup PROGRAM RUNS SIZE: starts PROGRAM on the X display of $DISPLAY RUNS
-// times (after one unmeasured start that warms the caches) and watches the X server from
-// outside: a start lasts from fork to the map of the program's first top-level window, which
-// on a display without a window manager is when that window is exposed. Each run is ended
-// half a second later, after its first paint. Prints the median as "startup_SIZE_ms" and
-// the program's peak resident memory over all runs as "rss_SIZE_mb".
+// kelvarn-bench-startup PROGRAM RUNS SIZE [PASSPHRASE]: starts PROGRAM on the X display of
+// $DISPLAY RUNS times (after one unmeasured start that warms the caches) and watches the X
+// server from outside: a start lasts from fork to the map of the program's first top-level
+// window, which on a display without a window manager is when that window is exposed. With a
+// PASSPHRASE that first window asks for it: it is typed (xdotool), and the start lasts from
+// its Return to the map of the main window. Each run is ended half a second later, after its
+// first paint. Prints the median as "startup_SIZE_ms" (or "unlock_to_window_SIZE_ms") and the
+// program's largest resident memory half a second after its window showed as "rss_SIZE_mb".
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -16,6 +17,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -41,16 +43,19 @@ bool isRealWindow(xcb_connection_t* x, xcb_window_t window) {
   return real;
 }
 
-// Reads events until a window directly below the root is mapped, or the deadline passes.
-bool waitForMap(xcb_connection_t* x, xcb_window_t root, double deadlineMs) {
+// Reads events until a window directly below the root is mapped (set in *mapped), or the
+// deadline passes.
+bool waitForMap(xcb_connection_t* x, xcb_window_t root, double deadlineMs,
+                xcb_window_t* mapped = nullptr) {
   pollfd readable{xcb_get_file_descriptor(x), POLLIN, 0};
   for (;;) {
     while (xcb_generic_event_t* event = xcb_poll_for_event(x)) {
       const auto* map = reinterpret_cast<xcb_map_notify_event_t*>(event);
-      const bool mapped = (event->response_type & 0x7f) == XCB_MAP_NOTIFY && map->event == root &&
-                          !map->override_redirect && isRealWindow(x, map->window);
+      const bool found = (event->response_type & 0x7f) == XCB_MAP_NOTIFY && map->event == root &&
+                         !map->override_redirect && isRealWindow(x, map->window);
+      if (found && mapped) *mapped = map->window;
       std::free(event);
-      if (mapped) return true;
+      if (found) return true;
     }
     const double left = deadlineMs - nowMs();
     if (xcb_connection_has_error(x) || left <= 0) return false;
@@ -64,11 +69,31 @@ void discardEvents(xcb_connection_t* x) {
 
 struct Run {
   double startMs;
-  double peakRssMb;
+  double rssMb;
 };
 
+double residentMb(pid_t pid) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.rfind("VmRSS:", 0) == 0) return std::stod(line.substr(6)) / 1024.0;
+  }
+  return 0;
+}
+
+// Types the passphrase into the window that asks for it; the start is timed from its Return.
+double typePassphrase(xcb_window_t window, const std::string& passphrase) {
+  const std::string id = std::to_string(window);
+  if (std::system(
+          ("xdotool windowfocus --sync " + id + " type --delay 1 '" + passphrase + "'").c_str()) !=
+      0)
+    fail("xdotool could not type the passphrase");
+  const double start = nowMs();
+  if (std::system("xdotool key Return") != 0) fail("xdotool could not press Return");
+  return start;
+}
+
 Run startOnce(xcb_connection_t* x, xcb_window_t root, const std::string& program,
-              const std::string& log) {
+              const std::string& log, const char* passphrase) {
   discardEvents(x);
   const double start = nowMs();
   const pid_t child = fork();
@@ -80,24 +105,28 @@ Run startOnce(xcb_connection_t* x, xcb_window_t root, const std::string& program
     execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
     _exit(127);
   }
-  const bool mapped = waitForMap(x, root, start + 60000);
+  xcb_window_t asking = 0;
+  bool mapped = waitForMap(x, root, start + 60000, &asking);
+  const double from = mapped && passphrase ? typePassphrase(asking, passphrase) : start;
+  if (mapped && passphrase) mapped = waitForMap(x, root, from + 60000);
   const double shown = nowMs();
   if (mapped) usleep(500000);
+  const double rss = residentMb(child);
   kill(child, SIGTERM);
   int status = 0;
-  rusage usage{};
-  wait4(child, &status, 0, &usage);
+  waitpid(child, &status, 0);
   if (!mapped) fail("the program's window did not appear within 60 s (see its log)");
-  return {shown - start, static_cast<double>(usage.ru_maxrss) / 1024.0};
+  return {shown - from, rss};
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 4) {
-    std::fputs("usage: kelvarn-bench-startup PROGRAM RUNS SIZE\n", stderr);
+  if (argc != 4 && argc != 5) {
+    std::fputs("usage: kelvarn-bench-startup PROGRAM RUNS SIZE [PASSPHRASE]\n", stderr);
     return 2;
   }
+  const char* passphrase = argc == 5 ? argv[4] : nullptr;
   const std::string program = argv[1];
   const int runs = std::max(1, std::atoi(argv[2]));
   const std::string size = argv[3];
@@ -113,16 +142,17 @@ int main(int argc, char** argv) {
   xcb_flush(x);
 
   const std::string log = program + ".log";
-  startOnce(x, root, program, log);
+  startOnce(x, root, program, log, passphrase);
   std::vector<double> starts;
   double peak = 0;
   for (int i = 0; i < runs; ++i) {
-    const Run run = startOnce(x, root, program, log);
+    const Run run = startOnce(x, root, program, log, passphrase);
     starts.push_back(run.startMs);
-    peak = std::max(peak, run.peakRssMb);
+    peak = std::max(peak, run.rssMb);
   }
   std::sort(starts.begin(), starts.end());
-  std::printf("startup_%s_ms %.1f ms\n", size.c_str(), starts[starts.size() / 2]);
+  std::printf("%s_%s_ms %.1f ms\n", passphrase ? "unlock_to_window" : "startup", size.c_str(),
+              starts[starts.size() / 2]);
   std::printf("rss_%s_mb %.1f MB\n", size.c_str(), peak);
   xcb_disconnect(x);
   return 0;

@@ -142,12 +142,12 @@ void rewriteRows(Connection& cn, Form form, const Vault* vault) {
 void convert(Connection& cn, Form form, std::shared_ptr<const Vault> vault,
              const Secret* passphrase) {
   inTransaction(cn, [&] {
+    if (form != Form::Plain) exec(cn, std::string("DROP INDEX IF EXISTS ") + kNameIndex);
     rewriteRows(cn, form, vault.get());
     if (form == Form::Plain) {
       exec(cn, std::string("DROP TABLE ") + kKeyTable);
       exec(cn, std::string("CREATE INDEX IF NOT EXISTS ") + kNameIndex + " ON 账号集合(账号名称)");
     } else {
-      exec(cn, std::string("DROP INDEX IF EXISTS ") + kNameIndex);
       writeKey(cn, vault->key(), *passphrase);
     }
     return true;

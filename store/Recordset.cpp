@@ -9,6 +9,7 @@
 #include "Connection.h"
 #include "NameCatalog.h"
 #include "Protection.h"
+#include "SealedScan.h"
 #include "Sql.h"
 #include "Statements.h"
 #include "StoreError.h"
@@ -20,13 +21,15 @@ namespace {
 
 constexpr char kScanSql[] =
     "SELECT rowid,账号名称,账号类型,账号内容,创建时间,最后修改 FROM 账号集合 ORDER BY rowid";
+// A store sealed whole: its tree needs the names and types only, the rest is read by row.
+constexpr char kSealedScanSql[] = "SELECT rowid,账号名称,账号类型 FROM 账号集合 ORDER BY rowid";
 constexpr char kCountSql[] = "SELECT count(*) FROM 账号集合";
 constexpr char kKeysSql[] = "SELECT rowid FROM 账号集合 WHERE 账号名称=?1 ORDER BY rowid";
 constexpr char kRowSql[] =
     "SELECT 账号名称,账号类型,账号内容,创建时间,最后修改 FROM 账号集合 WHERE rowid=?1";
 constexpr char kDeleteSql[] = "DELETE FROM 账号集合 WHERE rowid=?1";
 // Field indexes in kFields order.
-constexpr std::size_t kNameIndex = 0;
+constexpr std::size_t kNameIndex = 0, kTypeIndex = 1;
 
 StoreError noCurrentRow() {
   return StoreError(errnum::kNoCurrentRow, texts::kStoreNoCurrentRow);
@@ -87,13 +90,8 @@ struct Recordset::Impl {
   // A protected store's fields of the current row as opened, each when first asked for.
   std::array<std::optional<Value>, std::size(kFields)> opened;
 
-  // A scan of a store sealed whole that reads every name from the first row to the last also
-  // tells the connection's catalog where each name is.
-  std::vector<NameCatalog::Entry> scanNames;
-  std::optional<std::uint32_t> scanCounter;
-  std::int64_t scanRows = 0;
-  bool scanNameRecorded = false;
-  bool scanWritten = false;
+  // The scan of a store sealed whole, its names and types opened ahead.
+  std::unique_ptr<SealedScan> sealed;
 
   // Values set since AddNew or since the last Update, by field index.
   bool adding = false;
@@ -117,22 +115,16 @@ struct Recordset::Impl {
   }
 
   void stepScan() {
-    if (!scan) scan = prepare(kScanSql);
-    const bool first = scanAt == Scan::NotStarted;
-    scanAt = stepToRow(scan.get()) ? Scan::OnRow : Scan::Done;
-    if (!whole()) return;
-    if (first) {  // the scan's read lock holds the file as the counter says
-      scanNames.clear();
-      scanRows = 0;
-      scanCounter = cn->changeCounter();
-    }
-    if (scanAt == Scan::OnRow) {
-      ++scanRows;
-      scanNameRecorded = false;
-    } else if (!scanWritten && static_cast<std::int64_t>(scanNames.size()) == scanRows) {
-      cn->catalog().replace(std::move(scanNames), scanCounter.value_or(0));
-      scanNames = {};
-    }
+    if (!scan) scan = prepare(whole() ? kSealedScanSql : kScanSql);
+    if (whole() && !sealed) sealed = std::make_unique<SealedScan>(*cn, scan.get());
+    scanAt = (sealed ? sealed->next() : stepToRow(scan.get())) ? Scan::OnRow : Scan::Done;
+  }
+
+  // Back to before the first row, or past the last (nothing of the scan's read kept).
+  void resetScan(Scan at) {
+    sealed.reset();
+    if (scan) sqlite3_reset(scan.get());
+    scanAt = at;
   }
 
   // A store sealed whole: the rows whose names may be this one, each opened to make sure.
@@ -161,7 +153,7 @@ struct Recordset::Impl {
       entries.emplace_back(cn->catalog().hash(opened.value_or(std::string())),
                            sqlite3_column_int64(names.get(), 0));
     }
-    cn->catalog().replace(std::move(entries), counter ? *counter : cn->changeCounter().value_or(0));
+    cn->catalog().replace(std::move(entries), counter.value_or(cn->changeCounter().value_or(0)));
   }
 
   void loadKeys() {
@@ -181,7 +173,8 @@ struct Recordset::Impl {
   RowId currentRowId() {
     if (adding || atEnd()) throw noCurrentRow();
     if (writtenRow) return *writtenRow;
-    return byKeys() ? keys[position] : sqlite3_column_int64(scan.get(), 0);
+    if (byKeys()) return keys[position];
+    return sealed ? sealed->rowId() : sqlite3_column_int64(scan.get(), 0);
   }
 
   bool onScanRow() const { return !byKeys() && !writtenRow; }
@@ -190,7 +183,7 @@ struct Recordset::Impl {
   StoredRow stored() {
     StoredRow out;
     for (std::size_t i = 0; i < out.size(); ++i) {
-      if (onScanRow()) {
+      if (onScanRow() && !sealed) {
         out[i] = storedField(scan.get(), 1 + static_cast<int>(i));
       } else {
         if (!rowLoaded) loadRow(true);
@@ -216,14 +209,8 @@ struct Recordset::Impl {
       if (f.null) return std::nullopt;
       return f.bytes;
     }
-    if (!opened[i]) {
-      opened[i] = openStored(*cn, stored(), i);
-      if (i == kNameIndex && onScanRow() && whole() && !scanNameRecorded) {
-        scanNames.emplace_back(cn->catalog().hash(opened[i]->value_or(std::string())),
-                               currentRowId());
-        scanNameRecorded = true;
-      }
-    }
+    if (sealed && onScanRow() && i <= kTypeIndex) return sealed->opened(i);
+    if (!opened[i]) opened[i] = openStored(*cn, stored(), i);
     if (!*opened[i]) return std::nullopt;
     return **opened[i];
   }
@@ -288,7 +275,7 @@ struct Recordset::Impl {
       return write();
     });
     if (whole()) cn->catalog().written(before, changed, id, name);
-    scanWritten = true;
+    if (sealed) sealed->written();
     return std::pair(id, changed);
   }
 
@@ -325,8 +312,7 @@ struct Recordset::Impl {
       keys.push_back(id);
       position = keys.size() - 1;
     } else {
-      if (scan) sqlite3_reset(scan.get());
-      scanAt = Scan::Done;
+      resetScan(Scan::Done);
       if (count) ++*count;
     }
     forgetRow(id);
@@ -410,8 +396,7 @@ void Recordset::MoveFirst() {
   d->writePending();
   d->forgetRow();
   d->position = 0;
-  if (d->scan) sqlite3_reset(d->scan.get());
-  d->scanAt = Impl::Scan::NotStarted;
+  d->resetScan(Impl::Scan::NotStarted);
 }
 
 void Recordset::MoveNext() {

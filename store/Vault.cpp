@@ -57,12 +57,58 @@ std::string accountData(std::string_view created, std::string_view name) {
   return data += name;
 }
 
-// The nonce of field `i` of an account: the account's own, its last byte changed by i.
-std::array<unsigned char, kNonceSize> fieldNonce(const unsigned char* accountNonce, std::size_t i) {
-  std::array<unsigned char, kNonceSize> nonce;
-  std::memcpy(nonce.data(), accountNonce, kNonceSize);
-  nonce.back() ^= static_cast<unsigned char>(i);
-  return nonce;
+// XChaCha20-Poly1305 under an account's nonce with its last byte changed by the field's number,
+// worked out as libsodium does it (HChaCha20 over the nonce's first 16 bytes, then
+// ChaCha20-Poly1305 with its last 8), the first step once for all the fields of the account.
+class AccountKey {
+ public:
+  AccountKey(const Secret& key, const unsigned char* accountNonce) {
+    crypto_core_hchacha20(subkey_, accountNonce, key.data(), nullptr);
+    std::memcpy(nonce_ + 4, accountNonce + 16, 8);
+  }
+  ~AccountKey() { sodium_memzero(subkey_, sizeof subkey_); }
+  AccountKey(const AccountKey&) = delete;
+  AccountKey& operator=(const AccountKey&) = delete;
+
+  void seal(unsigned char* out, std::string_view plain, std::size_t i) {
+    crypto_aead_chacha20poly1305_ietf_encrypt(out, nullptr, bytes(plain), plain.size(),
+                                              bytes(kFieldLabels[i]), kFieldLabels[i].size(),
+                                              nullptr, nonce(i), subkey_);
+  }
+  bool open(unsigned char* out, std::string_view cipher, std::size_t i) {
+    return crypto_aead_chacha20poly1305_ietf_decrypt(
+               out, nullptr, nullptr, bytes(cipher), cipher.size(), bytes(kFieldLabels[i]),
+               kFieldLabels[i].size(), nonce(i), subkey_) == 0;
+  }
+
+ private:
+  const unsigned char* nonce(std::size_t i) {
+    fieldNonce_ = {};
+    std::memcpy(fieldNonce_.data(), nonce_, sizeof nonce_);
+    fieldNonce_.back() ^= static_cast<unsigned char>(i);
+    return fieldNonce_.data();
+  }
+  unsigned char subkey_[crypto_core_hchacha20_OUTPUTBYTES];
+  unsigned char nonce_[crypto_aead_chacha20poly1305_IETF_NPUBBYTES] = {};
+  std::array<unsigned char, crypto_aead_chacha20poly1305_IETF_NPUBBYTES> fieldNonce_;
+};
+
+// Field `i` of an account sealed whole, opened into `room` (as many bytes as `sealed`).
+Vault::Opened openSealedField(AccountKey& key, std::size_t i, std::string_view sealed, char* room) {
+  const std::size_t head = kSealedField.size() + (i == 0 ? kNonceSize : 0);
+  if (sealed.size() < head + kTagSize + 1 || !sealed.starts_with(kSealedField)) return {};
+  const std::string_view cipher = sealed.substr(head);
+  auto* plain = reinterpret_cast<unsigned char*>(room);
+  if (!key.open(plain, cipher, i)) return {};
+  const std::size_t size = cipher.size() - kTagSize;
+  if (plain[0] == 0 && size == 1) return {true, true, {}};
+  if (plain[0] != 1) return {};
+  return {true, false, {room + 1, size - 1}};
+}
+
+bool hasAccountNonce(std::string_view sealedName) {
+  return sealedName.size() >= kSealedField.size() + kNonceSize &&
+         sealedName.starts_with(kSealedField);
 }
 
 }  // namespace
@@ -126,6 +172,7 @@ std::array<std::string, 5> Vault::sealRow(
     const std::array<std::optional<std::string_view>, 5>& row) const {
   unsigned char accountNonce[kNonceSize];
   randombytes_buf(accountNonce, kNonceSize);
+  AccountKey key(key_, accountNonce);
   std::array<std::string, 5> sealed;
   for (std::size_t i = 0; i < row.size(); ++i) {
     std::string plain(1, row[i] ? '\1' : '\0');
@@ -134,8 +181,7 @@ std::array<std::string, 5> Vault::sealRow(
     sealed[i].assign(head + plain.size() + kTagSize, '\0');
     kSealedField.copy(sealed[i].data(), kSealedField.size());
     if (i == 0) std::memcpy(bytes(sealed[i]) + kSealedField.size(), accountNonce, kNonceSize);
-    encrypt(bytes(sealed[i]) + head, plain, kFieldLabels[i], fieldNonce(accountNonce, i).data(),
-            key_);
+    key.seal(bytes(sealed[i]) + head, plain, i);
     sodium_memzero(plain.data(), plain.size());
   }
   return sealed;
@@ -143,18 +189,22 @@ std::array<std::string, 5> Vault::sealRow(
 
 std::optional<Field> Vault::openField(std::string_view sealedName, std::size_t i,
                                       std::string_view sealed) const {
-  const std::size_t head = kSealedField.size() + (i == 0 ? kNonceSize : 0);
-  if (sealedName.size() < kSealedField.size() + kNonceSize ||
-      !sealedName.starts_with(kSealedField) || sealed.size() < head ||
-      !sealed.starts_with(kSealedField) || i >= std::size(kFieldLabels))
-    return std::nullopt;
-  std::string plain;
-  const auto nonce = fieldNonce(bytes(sealedName) + kSealedField.size(), i);
-  if (!decrypt(plain, sealed.substr(head), kFieldLabels[i], nonce.data(), key_) || plain.empty() ||
-      plain[0] > '\1' || (plain[0] == '\0' && plain.size() > 1))
-    return std::nullopt;
-  if (plain[0] == '\0') return Field();
-  return Field(plain.substr(1));
+  if (!hasAccountNonce(sealedName) || i >= std::size(kFieldLabels)) return std::nullopt;
+  AccountKey key(key_, bytes(sealedName) + kSealedField.size());
+  std::string room(sealed.size(), '\0');
+  const Opened opened = openSealedField(key, i, sealed, room.data());
+  if (!opened.ok) return std::nullopt;
+  if (opened.null) return Field();
+  return Field(std::string(opened.value));
+}
+
+std::array<Vault::Opened, 2> Vault::openNameAndType(std::string_view sealedName,
+                                                    std::string_view sealedType, char* nameRoom,
+                                                    char* typeRoom) const {
+  if (!hasAccountNonce(sealedName)) return {};
+  AccountKey key(key_, bytes(sealedName) + kSealedField.size());
+  return {openSealedField(key, 0, sealedName, nameRoom),
+          openSealedField(key, 1, sealedType, typeRoom)};
 }
 
 bool hasSealedMarker(std::string_view stored) {

@@ -63,6 +63,15 @@ class Vault {
   // that field of that account sealed with this key.
   std::optional<Field> openField(std::string_view sealedName, std::size_t i,
                                  std::string_view sealed) const;
+  // A name and a type opened at once, into rooms of as many bytes as they have sealed: the
+  // tree's walk needs both of every account.
+  struct Opened {
+    bool ok = false;
+    bool null = false;
+    std::string_view value;
+  };
+  std::array<Opened, 2> openNameAndType(std::string_view sealedName, std::string_view sealedType,
+                                        char* nameRoom, char* typeRoom) const;
 
  private:
   Secret key_;

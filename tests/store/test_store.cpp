@@ -271,6 +271,55 @@ class StoreTest : public QObject {
     }
   }
 
+  // No sealed field opens anywhere but in its own field of its own account: each move is refused
+  // as damaged, nothing of it shown.
+  void sealedFieldsBound_data() {
+    QTest::addColumn<QString>("sql");
+    const QString move =
+        "UPDATE 账号集合 SET %1 = (SELECT %2 FROM 账号集合 WHERE rowid = 2) "
+        "WHERE rowid = 1";
+    QTest::newRow("names swapped") << move.arg("账号名称", "账号名称");
+    QTest::newRow("type for a name") << move.arg("账号名称", "账号类型").replace("2)", "1)");
+    QTest::newRow("type moved") << move.arg("账号类型", "账号类型");
+    QTest::newRow("content moved") << move.arg("账号内容", "账号内容");
+    QTest::newRow("times swapped") << move.arg("创建时间", "最后修改").replace("2)", "1)");
+  }
+  void sealedFieldsBound() {
+    QFETCH(QString, sql);
+    static TempStore protectedOnce;
+    static const bool ready =
+        (protectedOnce.add({"A|工作|甲的", "B|生活|乙的|2016/01/01 00:00:00"}),
+         protectedOnce.protect("pw"), true);
+    QVERIFY(ready && QFile::remove(s->path()) && QFile::copy(protectedOnce.path(), s->path()));
+    s->sql(sql);
+    cn.Open(s->path().toStdString());
+    QVERIFY(cn.unlock(store::Secret("pw")));
+    Recordset rs;
+    rs.Open(store::kTableName, cn);
+    const auto error = storeErrorOf([&] {
+      for (const char* field : store::kFields) walk(rs, field), rs.MoveFirst();
+    });
+    QCOMPARE(error.number(), store::errnum::kDamaged);
+  }
+
+  // Names are found through keyed hashes kept in memory, which a change by another program
+  // (another connection, here) makes stale: then they are read anew.
+  void sealedNamesFoundAfterChangesElsewhere() {
+    s->add({"A|工作", "B|工作"});
+    s->protect("pw");
+    cn.Open(s->path().toStdString());
+    store::Connection other;
+    other.Open(s->path().toStdString());
+    QVERIFY(cn.unlock(store::Secret("pw")) && other.unlock(store::Secret("pw")));
+    Recordset all, found;
+    all.Open(store::kTableName, cn);
+    QCOMPARE(walk(all), "A B");
+    found.Open(store::findByName("B"), other);
+    found.SetField(store::kName, "A");
+    QVERIFY(found.Update());
+    QCOMPARE(walk(find(found, "A"), store::kType) + walk(find(all, "B")), "工作 工作");
+  }
+
   // A new passphrase brings a new key: the old key table with the old passphrase opens nothing
   // written afterwards, nor the contents resealed by the change.
   void newPassphraseLocksOutTheOldKey() {

@@ -3,16 +3,16 @@
 # kelvarn-store protect, passphrase and unprotect, export and import through the passphrase.
 # shellcheck source-path=SCRIPTDIR source=lib.sh
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
-contents() { sqlite3 s.db "SELECT quote(账号内容) FROM 账号集合 WHERE rowid <= 8"; }
+contents() { sqlite3 s.db "SELECT quote(账号名称),quote(账号类型),quote(账号内容),quote(创建时间),quote(最后修改) FROM 账号集合 WHERE rowid <= 8"; }
 # run PASSPHRASES ARGS...: the tool with the passphrases given on file descriptor 3.
 run() { "$tool" "${@:2}" --passphrase-fd 3 3< <(printf '%s' "$1") > out.txt 2> err.txt; }
 
 "$tool" import "$data/legacy-zuld.mdb" s.db 2> /dev/null
-sqlite3 s.db "INSERT INTO 账号集合 VALUES('记号', '类', 'MARKER-5f3a 密码', 't', 't')"
+sqlite3 s.db "INSERT INTO 账号集合 VALUES('记号 MARKER-5f3a', '类 MARKER-5f3a', 'MARKER-5f3a 密码', 'MARKER-5f3a', NULL)"
 contents > plain.txt
 "$tool" export s.db --format json > plain.json
 run $'secret\n' protect s.db || fail "protect: $(cat err.txt)"
-[ "$(ls s.db*)" = s.db ] && ! grep -q MARKER-5f3a s.db || fail "a content readable after protect: $(ls)"
+[ "$(ls s.db*)" = s.db ] && ! grep -q MARKER-5f3a s.db || fail "an account readable after protect: $(ls)"
 run $'secret\n' export s.db --format json && cmp -s out.txt plain.json || fail "export through the passphrase"
 
 cp s.db before.db
@@ -37,7 +37,13 @@ grep -q "两次输入的密码不一致。" tty.txt || fail "mismatch: $(cat tty
   ! run $' \u3000 \n' protect plain.db && grep -q "密码不能为空" err.txt || fail "too long, or only spaces"
 ! run $'x\n' protect s.db && grep -q "已经加密" err.txt || fail "protect twice"
 run $'new one\n' unprotect s.db || fail "unprotect: $(cat err.txt)"
-[ "$(contents)" = "$(cat plain.txt)" ] || fail "contents changed by the round trip"
+[ "$(contents)" = "$(cat plain.txt)" ] || fail "accounts changed by the round trip"
+for command in export protect passphrase; do  # a store whose contents alone were sealed before
+  cp "$data/contents-only.mdb" old.db
+  run $'旧版 passphrase\n旧版 passphrase\n' $command old.db && run $'旧版 passphrase\n' export old.db \
+    --format json && cmp -s out.txt "$data/contents-only.json" || fail "$command of an older store"
+done
+[ "$(sqlite3 old.db "SELECT DISTINCT typeof(账号类型) FROM 账号集合")" = blob ] || fail "not sealed"
 [ "$(sqlite3 s.db "SELECT count(*) FROM 账号集合")" = 13 ] && ! run $'x\n' unprotect s.db &&
   grep -q "没有加密" err.txt ||
   fail "the imported accounts, or unprotect twice"

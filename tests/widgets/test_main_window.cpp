@@ -210,11 +210,15 @@ class ZulMTest : public QObject {
     m.e("cmdXg")->click();
     m.e("cmdFh")->click();
     m.open();
-    m.fill("生活", "B", "ADDED-CONTENT-c09e");
+    m.fill("TYPE-c09e", "NAME-c09e", "ADDED-CONTENT-c09e");
     m.e("cmdTj")->click();
     m.e("cmdFh")->click();
+    QCOMPARE(m.tree(), "y1:工作[c1:A] y2:TYPE-c09e[c2:NAME-c09e]");
     m.doubleClick("c2");
-    QCOMPARE(m.view(), "ADDED-CONTENT-c09e");
+    m.w.Timer1_Timer();
+    QCOMPARE(m.view() + m.c<QLabel>("labSjxs")->text(),
+             "ADDED-CONTENT-c09e当前账号：\r\nNAME-c09e\r\n\r\n创建时间：\r\n2015/01/31 "
+             "19:23:30\r\n最后修改：\r\n2015/01/31 19:23:30");
     m.doubleClick("c1");
     QCOMPARE(m.view(), "NEW-CONTENT-71c2");
     m.c<QPlainTextEdit>("txtXs")->selectAll();  // a copy is marked secret and soon forgotten
@@ -225,9 +229,9 @@ class ZulMTest : public QObject {
     QCOMPARE(forget->interval(), 30000);
     forget->start(0);
     QTRY_VERIFY(clipboard->text().isEmpty());
-    QCOMPARE(m.s.sql("SELECT typeof(账号内容) FROM 账号集合"), QStringList({"blob", "blob"}));
-    const QByteArray files = folderBytes(m.s.dir());
-    QVERIFY(!files.contains("CONTENT") && !files.contains("旧内容"));
+    const QByteArray files = folderBytes(m.s.dir());  // nothing of any account readable
+    QVERIFY(!files.contains("c09e") && !files.contains("71c2") && !files.contains("旧内容") &&
+            !files.contains("工作") && !files.contains("2015/"));
 
     Seams cancelled;
     zulM w(m.s.path());
