@@ -126,8 +126,10 @@ void SealedScan::finish(Batch& batch) {
 
 bool SealedScan::next() {
   if (current_ && ++position_ < current_->rows.size()) return true;
-  if (!ahead_) ahead_ = read();
-  current_ = std::move(ahead_);
+  // Two batches ahead, so that the second thread always has one to open.
+  while (ahead_.size() < 2) ahead_.push_back(read());
+  current_ = std::move(ahead_.front());
+  ahead_.pop_front();
   position_ = 0;
   if (current_->rows.empty()) {
     if (!written_ && !damaged_ && !published_) {
@@ -136,7 +138,7 @@ bool SealedScan::next() {
     }
     return false;
   }
-  ahead_ = read();  // opened while this batch is taken
+  ahead_.push_back(read());  // opened while this batch is taken
   finish(*current_);
   for (const Batch::Row& row : current_->rows) {
     damaged_ = damaged_ || !row.name.ok;

@@ -53,7 +53,8 @@ class SealedScan {
   bool written_ = false;
   bool damaged_ = false;
   bool published_ = false;
-  std::shared_ptr<Batch> current_, ahead_;
+  std::shared_ptr<Batch> current_;
+  std::deque<std::shared_ptr<Batch>> ahead_;
   std::size_t position_ = 0;
 
   std::mutex mutex_;
