@@ -10,6 +10,7 @@ struct sqlite3;
 namespace store {
 
 class NameCatalog;
+struct SealedRows;
 class Secret;
 class Vault;
 
@@ -57,6 +58,8 @@ class Connection {
   // The file's change counter, which every committed write transaction moves on by one.
   // Nothing when it cannot be read.
   std::optional<std::uint32_t> changeCounter() const;
+  // The rows of a store sealed whole that unlocking read meanwhile, for the first walk.
+  std::shared_ptr<SealedRows> takeReadAhead() { return std::move(readAhead_); }
   // Throws when the store was protected, unprotected or otherwise restructured since it was
   // opened (by another program): contents must then neither be shown nor written.
   void requireSameSchema() const;
@@ -70,6 +73,7 @@ class Connection {
   int schema_ = 0;
   std::shared_ptr<const Vault> vault_;
   std::shared_ptr<NameCatalog> catalog_;
+  std::shared_ptr<SealedRows> readAhead_;
 };
 
 }  // namespace store

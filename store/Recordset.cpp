@@ -21,8 +21,6 @@ namespace {
 
 constexpr char kScanSql[] =
     "SELECT rowid,账号名称,账号类型,账号内容,创建时间,最后修改 FROM 账号集合 ORDER BY rowid";
-// A store sealed whole: its tree needs the names and types only, the rest is read by row.
-constexpr char kSealedScanSql[] = "SELECT rowid,账号名称,账号类型 FROM 账号集合 ORDER BY rowid";
 constexpr char kCountSql[] = "SELECT count(*) FROM 账号集合";
 constexpr char kKeysSql[] = "SELECT rowid FROM 账号集合 WHERE 账号名称=?1 ORDER BY rowid";
 constexpr char kRowSql[] =

@@ -4,6 +4,7 @@
 
 #include "Connection.h"
 #include "Protection.h"
+#include "Sql.h"
 #include "StoreError.h"
 
 namespace store {
@@ -51,8 +52,30 @@ struct SealedScan::Batch {
   }
 };
 
+struct SealedRows {
+  std::deque<std::shared_ptr<SealedScan::Batch>> batches;
+  std::optional<std::uint32_t> counter;
+};
+
+std::shared_ptr<SealedRows> SealedScan::readAhead(Connection& cn) {
+  const Statement scan = prepare(cn, kSealedScanSql);
+  auto rows = std::make_shared<SealedRows>();
+  for (bool done = false; !done;) {
+    std::shared_ptr<Batch> batch = readBatch(cn, scan.get(), done, rows->counter);
+    if (!batch->rows.empty()) rows->batches.push_back(std::move(batch));
+  }
+  return rows;
+}
+
 SealedScan::SealedScan(Connection& cn, sqlite3_stmt* scan)
-    : cn_(cn), scan_(scan), worker_([this] { openAhead(); }) {}
+    : cn_(cn), scan_(scan), worker_([this] { openAhead(); }) {
+  const std::shared_ptr<SealedRows> ahead = cn.takeReadAhead();
+  if (ahead && ahead->counter == cn.changeCounter()) {
+    readAhead_ = std::move(ahead->batches);
+    counter_ = ahead->counter;
+    done_ = true;
+  }
+}
 
 SealedScan::~SealedScan() {
   {
@@ -63,21 +86,23 @@ SealedScan::~SealedScan() {
   worker_.join();
 }
 
-std::shared_ptr<SealedScan::Batch> SealedScan::read() {
+std::shared_ptr<SealedScan::Batch> SealedScan::readBatch(Connection& cn, sqlite3_stmt* scan,
+                                                         bool& done,
+                                                         std::optional<std::uint32_t>& counter) {
   auto batch = std::make_shared<Batch>();
   batch->rows.reserve(kBatchRows);
   batch->bytes.reserve(kBatchRows * 128);
-  while (!done_ && batch->rows.size() < kBatchRows && batch->bytes.size() < kBatchBytes) {
-    const int rc = sqlite3_step(scan_);
-    cn_.check(rc);
+  while (!done && batch->rows.size() < kBatchRows && batch->bytes.size() < kBatchBytes) {
+    const int rc = sqlite3_step(scan);
+    cn.check(rc);
+    if (!counter) counter = cn.changeCounter();  // while the scan's read lock holds the file
     if (rc != SQLITE_ROW) {
-      done_ = true;  // stepped again, the statement would start over
+      done = true;  // stepped again, the statement would start over
       break;
     }
-    if (!counter_) counter_ = cn_.changeCounter();  // as the scan's read lock holds the file
-    Batch::Row row{sqlite3_column_int64(scan_, 0), {}, {}, {}, {}, {}, 0};
+    Batch::Row row{sqlite3_column_int64(scan, 0), {}, {}, {}, {}, {}, 0};
     for (const std::size_t i : {kName, kType}) {
-      const StoredField field = storedField(scan_, static_cast<int>(i) + 1);
+      const StoredField field = storedField(scan, static_cast<int>(i) + 1);
       row.begin[i] = static_cast<std::uint32_t>(batch->bytes.size());
       row.size[i] = static_cast<std::uint32_t>(field.bytes.size());
       row.blob[i] = field.blob;
@@ -85,8 +110,20 @@ std::shared_ptr<SealedScan::Batch> SealedScan::read() {
     }
     batch->rows.push_back(row);
   }
-  batch->room.resize(batch->bytes.size());
   batch->chunks = (batch->rows.size() + kChunkRows - 1) / kChunkRows;
+  return batch;
+}
+
+// The next batch, handed to the second thread to be opened.
+std::shared_ptr<SealedScan::Batch> SealedScan::read() {
+  std::shared_ptr<Batch> batch;
+  if (readAhead_.empty()) {
+    batch = readBatch(cn_, scan_, done_, counter_);
+  } else {
+    batch = std::move(readAhead_.front());
+    readAhead_.pop_front();
+  }
+  batch->room.resize(batch->bytes.size());
   if (batch->chunks > 0) {
     const std::lock_guard lock(mutex_);
     queue_.push_back(batch);
@@ -133,7 +170,7 @@ bool SealedScan::next() {
   position_ = 0;
   if (current_->rows.empty()) {
     if (!written_ && !damaged_ && !published_) {
-      cn_.catalog().replace(std::move(names_), counter_.value_or(cn_.changeCounter().value_or(0)));
+      cn_.catalog().replace(std::move(names_), counter_.value_or(0));
       published_ = true;
     }
     return false;

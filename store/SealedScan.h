@@ -17,6 +17,12 @@
 namespace store {
 
 class Connection;
+struct SealedRows;
+
+// What a walk over a store sealed whole reads: the tree needs names and types, the rest is read
+// by row when asked for.
+inline constexpr char kSealedScanSql[] =
+    "SELECT rowid,账号名称,账号类型 FROM 账号集合 ORDER BY rowid";
 
 // A walk over every account of a store sealed whole, in store order, for the tree: the rows are
 // read from the file a batch at a time on this thread while a second one opens their names and
@@ -25,6 +31,11 @@ class Connection;
 // every name.
 class SealedScan {
  public:
+  // The rows of a store sealed whole read from the file by a thread of their own, for the first
+  // walk after unlocking: the key is derived meanwhile, on the other core. The walk takes them
+  // if the file has not changed since.
+  static std::shared_ptr<SealedRows> readAhead(Connection& cn);
+
   // `scan` selects rowid, name and type in rowid order, not yet stepped.
   SealedScan(Connection& cn, sqlite3_stmt* scan);
   ~SealedScan();
@@ -40,7 +51,10 @@ class SealedScan {
   void written() { written_ = true; }
 
  private:
+  friend struct SealedRows;
   struct Batch;
+  static std::shared_ptr<Batch> readBatch(Connection& cn, sqlite3_stmt* scan, bool& done,
+                                          std::optional<std::uint32_t>& counter);
   std::shared_ptr<Batch> read();
   void openAhead();
   void finish(Batch& batch);
@@ -53,6 +67,7 @@ class SealedScan {
   bool written_ = false;
   bool damaged_ = false;
   bool published_ = false;
+  std::deque<std::shared_ptr<Batch>> readAhead_;  // rows read while the key was derived
   std::shared_ptr<Batch> current_;
   std::deque<std::shared_ptr<Batch>> ahead_;
   std::size_t position_ = 0;

@@ -291,6 +291,8 @@ class StoreTest : public QObject {
         (protectedOnce.add({"A|工作|甲的", "B|生活|乙的|2016/01/01 00:00:00"}),
          protectedOnce.protect("pw"), true);
     QVERIFY(ready && QFile::remove(s->path()) && QFile::copy(protectedOnce.path(), s->path()));
+    QCOMPARE(s->sql("SELECT substr(创建时间, 1, 20) = substr(最后修改, 1, 20) FROM 账号集合"),
+             QStringList({"0", "0"}));  // equal times are sealed under nonces of their own
     s->sql(sql);
     cn.Open(s->path().toStdString());
     QVERIFY(cn.unlock(store::Secret("pw")));
