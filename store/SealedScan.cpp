@@ -1,5 +1,7 @@
 #include "SealedScan.h"
 
+#include <malloc.h>
+
 #include <atomic>
 
 #include "Connection.h"
@@ -172,6 +174,9 @@ bool SealedScan::next() {
     if (!written_ && !damaged_ && !published_) {
       cn_.catalog().replace(std::move(names_), counter_.value_or(0));
       published_ = true;
+      // The batches, read ahead on two threads beside the key's derivation, leave the heaps of
+      // both holding their memory; it goes back to the system.
+      malloc_trim(0);
     }
     return false;
   }
