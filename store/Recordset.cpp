@@ -246,6 +246,21 @@ struct Recordset::Impl {
     return false;
   }
 
+  // The fields a write stores: on a plain store those set, on a protected one all five.
+  bool written(std::size_t i) const { return !plain() || pending[i]; }
+
+  // Binds them as ?1, ?2, ... (a protected store's from `stored`) and returns their count.
+  int bindWritten(sqlite3_stmt* statement, const RowToStore& stored) {
+    int index = 0;
+    for (std::size_t i = 0; i < std::size(kFields); ++i) {
+      if (!plain())
+        bindStored(*cn, statement, ++index, stored[i]);
+      else if (pending[i])
+        bindText(statement, ++index, *pending[i]);
+    }
+    return index;
+  }
+
   // A protected store's row is written whole: its fields as they are, with the pending ones
   // over them, sealed anew.
   RowToStore pendingRow() {
@@ -285,7 +300,7 @@ struct Recordset::Impl {
         [&] {
           std::string columns, parameters;
           for (std::size_t i = 0; i < std::size(kFields); ++i) {
-            if (plain() && !pending[i]) continue;
+            if (!written(i)) continue;
             columns += (columns.empty() ? "" : ",") + std::string(kFields[i]);
             parameters += parameters.empty() ? "?" : ",?";
           }
@@ -293,13 +308,7 @@ struct Recordset::Impl {
               columns.empty() ? "INSERT INTO 账号集合 DEFAULT VALUES"
                               : "INSERT INTO 账号集合(" + columns + ") VALUES(" + parameters + ")";
           const Statement statement = prepare(sql);
-          int index = 0;
-          for (std::size_t i = 0; i < std::size(kFields); ++i) {
-            if (!plain())
-              bindStored(*cn, statement.get(), ++index, stored[i]);
-            else if (pending[i])
-              bindText(statement.get(), ++index, *pending[i]);
-          }
+          bindWritten(statement.get(), stored);
           stepToRow(statement.get());
           return std::pair(sqlite3_last_insert_rowid(db()), true);
         },
@@ -319,27 +328,20 @@ struct Recordset::Impl {
   bool updateCurrent() {
     const RowId id = currentRowId();
     const RowToStore stored = plain() ? RowToStore() : pendingRow();
-    const std::string newName = pending[kNameIndex]
-                                    ? *pending[kNameIndex]
+    // Only the catalog of a store sealed whole needs the name the row keeps.
+    const std::string newName = !whole() || pending[kNameIndex]
+                                    ? pending[kNameIndex].value_or(std::string())
                                     : std::string(field(kNameIndex).value_or(std::string_view()));
     const auto [ignored, changed] = inTransaction(
         [&] {
           std::string sql = "UPDATE 账号集合 SET ";
-          int index = 0;
           for (std::size_t i = 0; i < std::size(kFields); ++i) {
-            if (plain() && !pending[i]) continue;
-            sql += (index++ ? "," : "") + std::string(kFields[i]) + "=?";
+            if (written(i))
+              sql += (sql.ends_with("SET ") ? "" : ",") + std::string(kFields[i]) + "=?";
           }
           sql += " WHERE rowid=?";
           const Statement statement = prepare(sql);
-          index = 0;
-          for (std::size_t i = 0; i < std::size(kFields); ++i) {
-            if (!plain())
-              bindStored(*cn, statement.get(), ++index, stored[i]);
-            else if (pending[i])
-              bindText(statement.get(), ++index, *pending[i]);
-          }
-          sqlite3_bind_int64(statement.get(), index + 1, id);
+          sqlite3_bind_int64(statement.get(), bindWritten(statement.get(), stored) + 1, id);
           stepToRow(statement.get());
           return std::pair(id, sqlite3_changes64(db()) > 0);
         },
