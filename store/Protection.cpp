@@ -84,10 +84,7 @@ KeyRow readKey(const Connection& cn) {
   const auto integer = [row](int i) {  // anything else is refused by the window below
     return sqlite3_column_type(row, i) == SQLITE_INTEGER ? sqlite3_column_int64(row, i) : 0;
   };
-  const auto blob = [row](int i) {
-    return std::string(static_cast<const char*>(sqlite3_column_blob(row, i)),
-                       static_cast<std::size_t>(sqlite3_column_bytes(row, i)));
-  };
+  const auto blob = [row](int i) { return std::string(storedField(row, i).bytes); };
   KeyRow key{blob(0),
              {static_cast<unsigned long long>(integer(1)), static_cast<std::size_t>(integer(2))},
              blob(3)};
