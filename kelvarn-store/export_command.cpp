@@ -13,6 +13,7 @@
 #include "commands.h"
 #include "export_format.h"
 #include "passphrase_input.h"
+#include "tool.h"
 
 namespace {
 

@@ -15,6 +15,7 @@
 #include "mdb_error.h"
 #include "mdb_reader.h"
 #include "passphrase_input.h"
+#include "tool.h"
 
 namespace {
 

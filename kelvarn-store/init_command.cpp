@@ -5,6 +5,7 @@
 #include "StoreFile.h"
 #include "Texts.h"
 #include "commands.h"
+#include "tool.h"
 
 int runInit(int argc, char** argv) {
   if (argc != 1) {

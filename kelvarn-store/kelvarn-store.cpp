@@ -2,19 +2,9 @@
 #include <cstring>
 
 #include "ProcessGuard.h"
-#include "Protection.h"
 #include "Texts.h"
 #include "commands.h"
 #include "version.h"
-
-void say(const std::string& text) {
-  std::fprintf(stderr, "%s\n", text.c_str());
-}
-
-void openStore(store::Connection& cn, const std::string& path, store::Connection::Access access) {
-  cn.Open(path, access);
-  if (!cn.isProtected()) store::requireNothingSealed(cn);
-}
 
 int main(int argc, char** argv) {
   store::guardProcessMemory();

@@ -9,6 +9,7 @@
 #include "Texts.h"
 #include "commands.h"
 #include "passphrase_input.h"
+#include "tool.h"
 
 namespace {
 
