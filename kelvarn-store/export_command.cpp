@@ -1,4 +1,3 @@
-#include <array>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -6,8 +5,7 @@
 #include <vector>
 
 #include "Connection.h"
-#include "Recordset.h"
-#include "Statements.h"
+#include "SealedScan.h"
 #include "StoreError.h"
 #include "Texts.h"
 #include "commands.h"
@@ -17,44 +15,42 @@
 
 namespace {
 
-using Row = std::array<exporting::Field, std::size(store::kFields)>;
+using Row = store::AccountView;
 
 class Writer {
  public:
   virtual ~Writer() = default;
-  virtual std::string start() = 0;
-  virtual std::string row(const Row& row) = 0;
-  virtual std::string end() = 0;
+  virtual void start(std::string& out) = 0;
+  virtual void row(std::string& out, const Row& row) = 0;
+  virtual void end(std::string& out) = 0;
 };
 
 class CsvWriter : public Writer {
  public:
-  std::string start() override {
+  void start(std::string& out) override {
     Row names;
     for (std::size_t i = 0; i < names.size(); ++i) names[i] = store::kFields[i];
-    return row(names);
+    row(out, names);
   }
-  std::string row(const Row& row) override {
-    std::string line;
-    for (const auto& field : row) line += exporting::csvField(field) + ",";
-    line.back() = '\r';
-    return line + "\n";
+  void row(std::string& out, const Row& row) override {
+    for (const auto& field : row) (out += exporting::csvField(field)) += ',';
+    out.back() = '\r';
+    out += '\n';
   }
-  std::string end() override { return {}; }
+  void end(std::string&) override {}
 };
 
 class JsonWriter : public Writer {
  public:
-  std::string start() override { return "["; }
-  std::string row(const Row& row) override {
-    std::string object = first_ ? "\n{" : ",\n{";
+  void start(std::string& out) override { out += '['; }
+  void row(std::string& out, const Row& row) override {
+    out += first_ ? "\n{" : ",\n{";
     first_ = false;
     for (std::size_t i = 0; i < row.size(); ++i)
-      object += exporting::jsonValue(store::kFields[i]) + ":" + exporting::jsonValue(row[i]) +
-                (i + 1 < row.size() ? "," : "}");
-    return object;
+      out += exporting::jsonValue(store::kFields[i]) + ":" + exporting::jsonValue(row[i]) +
+             (i + 1 < row.size() ? "," : "}");
   }
-  std::string end() override { return first_ ? "]\n" : "\n]\n"; }
+  void end(std::string& out) override { out += first_ ? "]\n" : "\n]\n"; }
 
  private:
   bool first_ = true;
@@ -66,25 +62,17 @@ std::unique_ptr<Writer> writerFor(const std::string& format) {
   return nullptr;
 }
 
-bool put(const std::string& text) {
-  return std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
-}
-
-// Every row in store order, through the record set the windows read with. False when the
-// output could not be written.
+// Every account in store order. The listing is made whole before any of it is written, so that
+// an export that fails part-way prints nothing. False when the output could not be written.
 bool exportStore(const std::string& path, Writer& writer, PassphraseSource& passphrases) {
   store::Connection cn;
   openStore(cn, path, store::Connection::Access::ReadOnly);
   passphrases.unlock(cn);
-  store::Recordset rs;
-  rs.Open(store::kTableName, cn);
-  if (!put(writer.start())) return false;
-  for (; !rs.AtEnd(); rs.MoveNext()) {
-    Row row;
-    for (std::size_t i = 0; i < row.size(); ++i) row[i] = rs.Field(store::kFields[i]);
-    if (!put(writer.row(row))) return false;
-  }
-  return put(writer.end()) && std::fflush(stdout) == 0;
+  std::string out;
+  writer.start(out);
+  store::walkAccounts(cn, [&](const Row& row) { writer.row(out, row); });
+  writer.end(out);
+  return std::fwrite(out.data(), 1, out.size(), stdout) == out.size() && std::fflush(stdout) == 0;
 }
 
 }  // namespace

@@ -27,7 +27,7 @@ std::string validUtf8(std::string_view text) {
   return out;
 }
 
-std::string csvField(const Field& field) {
+std::string csvField(FieldView field) {
   if (!field) return {};
   const std::string text = validUtf8(*field);
   if (!text.empty() && text.find_first_of("\",\r\n") == std::string::npos) return text;
@@ -39,7 +39,7 @@ std::string csvField(const Field& field) {
   return out + '"';
 }
 
-std::string jsonValue(const Field& field) {
+std::string jsonValue(FieldView field) {
   if (!field) return "null";
   std::string out = "\"";
   for (char c : validUtf8(*field)) {

@@ -8,14 +8,15 @@
 // byte replaced by U+FFFD, so the output is always UTF-8.
 namespace exporting {
 
-using Field = std::optional<std::string>;
+// A field's value as read: text, or nullopt for a null field.
+using FieldView = std::optional<std::string_view>;
 
 // RFC 4180: quoted when it holds a quote, comma, CR or LF, quotes doubled. A null field is
 // left empty and an empty text is written "", so the two stay apart for readers that care.
-std::string csvField(const Field& field);
+std::string csvField(FieldView field);
 
 // A JSON string (or null), control characters escaped, other characters as they are.
-std::string jsonValue(const Field& field);
+std::string jsonValue(FieldView field);
 
 std::string validUtf8(std::string_view text);
 

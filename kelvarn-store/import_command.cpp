@@ -1,15 +1,12 @@
-#include <sqlite3.h>
-
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "Connection.h"
+#include "RowWriter.h"
 #include "Sql.h"
-#include "Statements.h"
 #include "StoreError.h"
 #include "StoreFile.h"
-#include "StoredRow.h"
 #include "Texts.h"
 #include "commands.h"
 #include "mdb_error.h"
@@ -19,13 +16,6 @@
 
 namespace {
 
-std::string insertStatement() {
-  std::string sql = std::string("INSERT INTO ") + store::kTableName + "(";
-  for (const char* field : store::kFields) sql += std::string(field) + ",";
-  sql.back() = ')';
-  return sql + " VALUES(?,?,?,?,?)";
-}
-
 // Into a protected store the accounts go in sealed, as the windows write them.
 void insertAll(const std::string& target, const std::vector<legacy::Account>& accounts,
                PassphraseSource& passphrases) {
@@ -33,16 +23,9 @@ void insertAll(const std::string& target, const std::vector<legacy::Account>& ac
   openStore(cn, target);
   passphrases.unlock(cn);
   store::inTransaction(cn, [&] {
-    const store::Statement insert = store::prepare(cn, insertStatement());
-    const store::Vault* vault = cn.isProtected() ? &cn.vault() : nullptr;
-    for (const legacy::Account& account : accounts) {
-      const store::RowToStore row = store::toStore(
-          cn.form(), vault, {account[0], account[1], account[2], account[3], account[4]});
-      for (std::size_t i = 0; i < row.size(); ++i)
-        store::bindStored(cn, insert.get(), static_cast<int>(i) + 1, row[i]);
-      cn.check(sqlite3_step(insert.get()));
-      cn.check(sqlite3_reset(insert.get()));
-    }
+    store::RowWriter writer(cn);
+    for (const legacy::Account& account : accounts)
+      writer.insert({account[0], account[1], account[2], account[3], account[4]});
     return true;
   });
 }

@@ -12,7 +12,7 @@
 #include "NameCatalog.h"
 #include "Protection.h"
 #include "SealedScan.h"
-#include "Statements.h"
+#include "Sql.h"
 #include "StoreError.h"
 #include "StoreFile.h"
 #include "Texts.h"
@@ -26,17 +26,6 @@ constexpr int kBusyTimeoutMs = 5000;
 // secure_delete: a deleted or overwritten account leaves no text behind in the file.
 // synchronous FULL: an Update or Delete is on disk when it returns.
 constexpr char kSettings[] = "PRAGMA secure_delete=ON; PRAGMA synchronous=FULL;";
-
-// The first column of every row of a fixed query (no user text ever reaches it).
-std::vector<std::string> firstColumn(const Connection& cn, const char* sql) {
-  std::vector<std::string> out;
-  auto collect = [](void* target, int, char** values, char**) {
-    static_cast<std::vector<std::string>*>(target)->emplace_back(values[0] ? values[0] : "");
-    return 0;
-  };
-  cn.check(sqlite3_exec(cn.handle(), sql, collect, &out, nullptr));
-  return out;
-}
 
 // The store file may come from anywhere: its schema gets no say over what SQL can do.
 void harden(sqlite3* db) {
@@ -83,16 +72,6 @@ void useRollbackJournal(const Connection& cn) {
                               "journal_mode " + (mode.empty() ? std::string() : mode.front())));
 }
 
-// Told by the key table: none in a plain store; one with the column 格式 in a store sealed
-// whole.
-Form storeForm(const Connection& cn) {
-  const auto columns = firstColumn(
-      cn, (std::string("SELECT name FROM pragma_table_info('") + kKeyTable + "')").c_str());
-  if (columns.empty()) return Form::Plain;
-  return std::find(columns.begin(), columns.end(), kFormColumn) == columns.end() ? Form::Contents
-                                                                                 : Form::Whole;
-}
-
 }  // namespace
 
 Connection::~Connection() {
@@ -126,7 +105,7 @@ void Connection::Open(const std::string& path, Access access) {
     if (write) requireWritable(*this);
     check(sqlite3_exec(db_, kSettings, nullptr, nullptr, nullptr));
     if (write) useRollbackJournal(*this);
-    form_ = storeForm(*this);
+    form_ = formOf(*this);
     schema_ = schemaVersion();
   } catch (...) {
     sqlite3_close_v2(db_);

@@ -5,18 +5,14 @@
 #include <optional>
 #include <string>
 
+#include "Vault.h"
+
 struct sqlite3;
 
 namespace store {
 
 class NameCatalog;
 struct SealedRows;
-class Secret;
-class Vault;
-
-// How a store keeps its accounts: in plain text, with only the contents sealed (as protected by
-// earlier releases), or with every field of every account sealed.
-enum class Form { Plain, Contents, Whole };
 
 // One open store file. Each window owns one and never closes it; it closes with the
 // process (or when destroyed, in tests and tools).

@@ -30,32 +30,45 @@ void NameCatalog::replace(std::vector<Entry> entries, std::uint32_t counter) {
   for (std::size_t b = 0; b + 1 < starts.size(); ++b)
     std::sort(sorted.begin() + starts[b], sorted.begin() + starts[b + 1]);
   entries_ = std::move(sorted);
+  removed_.assign(entries_.size(), false);
+  added_.clear();
   counter_ = counter;
   valid_ = true;
 }
 
 std::vector<RowId> NameCatalog::rows(std::string_view name) const {
   const std::uint64_t h = hash(name);
+  std::vector<RowId> out;
   const auto [first, last] =
       std::equal_range(entries_.begin(), entries_.end(), Entry{h, 0},
                        [](const Entry& a, const Entry& b) { return a.first < b.first; });
-  std::vector<RowId> out;
-  for (auto at = first; at != last; ++at) out.push_back(at->second);
-  return out;  // equal hashes sort by row
+  for (auto at = first; at != last; ++at)
+    if (!removed_[static_cast<std::size_t>(at - entries_.begin())]) out.push_back(at->second);
+  const auto [from, to] = added_.equal_range(h);
+  for (auto at = from; at != to; ++at) out.push_back(at->second);
+  std::sort(out.begin(), out.end());
+  return out;
 }
 
 void NameCatalog::written(std::optional<std::uint32_t> before, bool changed, RowId row,
-                          std::optional<std::string_view> name) {
+                          std::optional<std::string_view> oldName,
+                          std::optional<std::string_view> newName) {
   if (!validAt(before)) {
     valid_ = false;  // another program wrote meanwhile
     return;
   }
   if (!changed) return;
-  std::erase_if(entries_, [row](const Entry& entry) { return entry.second == row; });
-  if (name) {
-    const Entry entry{hash(*name), row};
-    entries_.insert(std::lower_bound(entries_.begin(), entries_.end(), entry), entry);
+  if (oldName) {
+    const Entry old{hash(*oldName), row};
+    const auto [from, to] = added_.equal_range(old.first);
+    const auto again = std::find_if(from, to, [row](const auto& e) { return e.second == row; });
+    const auto at = std::lower_bound(entries_.begin(), entries_.end(), old);
+    if (again != to)
+      added_.erase(again);
+    else if (at != entries_.end() && *at == old)
+      removed_[static_cast<std::size_t>(at - entries_.begin())] = true;
   }
+  if (newName) added_.emplace(hash(*newName), row);
   counter_ = *before + 1;  // a write transaction counts once
 }
 

@@ -3,24 +3,25 @@
 #include <sodium.h>
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <limits>
 #include <new>
 #include <vector>
 
 #include "Connection.h"
+#include "RowWriter.h"
 #include "Sql.h"
-#include "Statements.h"
 #include "StoreError.h"
 #include "StoredRow.h"
 #include "Texts.h"
-#include "Utf8.h"
 
 namespace store {
 namespace {
 
+constexpr char kKeyTable[] = "账号密钥";
+constexpr char kFormColumn[] = "格式";
 constexpr std::size_t kSaltSize = crypto_pwhash_SALTBYTES;
-constexpr std::string_view kKeyLabel = "账号密钥";  // the associated data of the wrapped key
-constexpr int kWholeForm = 2;                       // 格式 of a store sealed whole
+constexpr int kWholeForm = 2;  // 格式 of a store sealed whole
 constexpr char kNameIndex[] = "账号集合_账号名称";
 
 const unsigned char* bytes(std::string_view s) {
@@ -31,21 +32,28 @@ StoreError keyDamaged(const Connection& cn) {
   return StoreError(errnum::kKeyDamaged, fillText(texts::kStoreKeyDamaged, cn.path()));
 }
 
+// What the functions a derivation calls leave on the stack below the caller: the hash that
+// gives the key among them.
+[[gnu::noinline]] void wipeStackBelow() {
+  unsigned char area[64 << 10];
+  sodium_memzero(area, sizeof area);
+}
+
 Secret derive(const Secret& passphrase, std::string_view salt, KdfLimits limits) {
   Secret key(std::string(kKeySize, '\0'));
-  if (crypto_pwhash(key.data(), kKeySize, reinterpret_cast<const char*>(passphrase.data()),
-                    passphrase.size(), bytes(salt), limits.ops, limits.memory,
-                    crypto_pwhash_ALG_ARGON2ID13) != 0)
-    throw std::bad_alloc();  // the only way it fails with limits in the window below
+  const int failed = crypto_pwhash(
+      key.data(), kKeySize, reinterpret_cast<const char*>(passphrase.data()), passphrase.size(),
+      bytes(salt), limits.ops, limits.memory, crypto_pwhash_ALG_ARGON2ID13);
+  wipeStackBelow();
+  if (failed) throw std::bad_alloc();  // the only way it fails with limits in the window below
   return key;
 }
 
 // Stores the data key wrapped by the passphrase's key, with the salt and limits to derive it.
 void writeKey(Connection& cn, const Secret& dataKey, const Secret& passphrase) {
   const Secret salt = Secret::random(kSaltSize);
-  const std::string wrapped = sealWith(
-      derive(passphrase, {reinterpret_cast<const char*>(salt.data()), salt.size()}, kKdfLimits),
-      {reinterpret_cast<const char*>(dataKey.data()), dataKey.size()}, kKeyLabel);
+  const std::string wrapped = wrapKey(derive(passphrase, salt.view(), kKdfLimits), dataKey);
+  wipeStackBelow();
   exec(cn, std::string("DROP TABLE IF EXISTS ") + kKeyTable);
   exec(cn, std::string("CREATE TABLE ") + kKeyTable +
                "(盐 BLOB NOT NULL, 运算次数 INTEGER NOT NULL, 内存 INTEGER NOT NULL, "
@@ -93,7 +101,7 @@ KeyRow readKey(const Connection& cn) {
                     key.limits.ops >= kKdfLimits.ops && key.limits.ops <= kKdfLimitsCap.ops &&
                     key.limits.memory >= kKdfLimits.memory &&
                     key.limits.memory <= kKdfLimitsCap.memory &&
-                    key.wrapped.size() == sealedSize(kKeySize) && integer(4) == kWholeForm &&
+                    key.wrapped.size() == wrappedKeySize() && integer(4) == kWholeForm &&
                     sqlite3_step(row) == SQLITE_DONE;  // exactly one row
   if (!sane) throw keyDamaged(cn);
   return key;
@@ -102,33 +110,24 @@ KeyRow readKey(const Connection& cn) {
 // Every account rewritten from the connection's form into `form` (sealed with `vault`), a slice
 // of rows at a time so that memory stays small however large the store.
 void rewriteRows(Connection& cn, Form form, const Vault* vault) {
-  const Statement read = prepare(cn,
-                                 "SELECT rowid,账号名称,账号类型,账号内容,创建时间,最后修改 FROM "
-                                 "账号集合 WHERE rowid > ?1 ORDER BY rowid LIMIT 4096");
-  const Statement write =
-      prepare(cn,
-              "UPDATE 账号集合 SET 账号名称=?1,账号类型=?2,账号内容=?3,创建时间=?4,"
-              "最后修改=?5 WHERE rowid=?6");
-  std::vector<std::pair<sqlite3_int64, RowToStore>> slice;
-  for (sqlite3_int64 last = std::numeric_limits<sqlite3_int64>::min();; slice.clear()) {
+  const Statement read =
+      prepare(cn, "SELECT rowid," + columnList() +
+                      " FROM 账号集合 WHERE rowid > ?1 ORDER BY rowid LIMIT 4096");
+  RowWriter writer(cn, form, vault);
+  std::vector<std::pair<RowId, Account>> slice;
+  for (RowId last = std::numeric_limits<RowId>::min();; slice.clear()) {
     sqlite3_bind_int64(read.get(), 1, last);
     while (sqlite3_step(read.get()) == SQLITE_ROW) {
       StoredRow stored;
-      std::array<Field, 5> plain;
-      for (std::size_t i = 0; i < stored.size(); ++i)
+      Account account;
+      for (std::size_t i = 0; i < kFieldCount; ++i)
         stored[i] = storedField(read.get(), static_cast<int>(i) + 1);
-      for (std::size_t i = 0; i < stored.size(); ++i) plain[i] = openStored(cn, stored, i);
-      slice.emplace_back(sqlite3_column_int64(read.get(), 0), toStore(form, vault, plain));
+      for (std::size_t i = 0; i < kFieldCount; ++i) account[i] = openStored(cn, stored, i);
+      slice.emplace_back(sqlite3_column_int64(read.get(), 0), std::move(account));
     }
     cn.check(sqlite3_reset(read.get()));
     if (slice.empty()) return;
-    for (const auto& [rowid, row] : slice) {
-      for (std::size_t i = 0; i < row.size(); ++i)
-        bindStored(cn, write.get(), static_cast<int>(i) + 1, row[i]);
-      sqlite3_bind_int64(write.get(), 6, rowid);
-      cn.check(sqlite3_step(write.get()));
-      sqlite3_reset(write.get());
-    }
+    for (const auto& [rowid, account] : slice) writer.update(rowid, account);
     last = slice.back().first;
   }
 }
@@ -143,7 +142,8 @@ void convert(Connection& cn, Form form, std::shared_ptr<const Vault> vault,
     rewriteRows(cn, form, vault.get());
     if (form == Form::Plain) {
       exec(cn, std::string("DROP TABLE ") + kKeyTable);
-      exec(cn, std::string("CREATE INDEX IF NOT EXISTS ") + kNameIndex + " ON 账号集合(账号名称)");
+      exec(cn,
+           std::string("CREATE INDEX IF NOT EXISTS ") + kNameIndex + " ON 账号集合(" + kName + ")");
     } else {
       writeKey(cn, vault->key(), *passphrase);
     }
@@ -155,14 +155,20 @@ void convert(Connection& cn, Form form, std::shared_ptr<const Vault> vault,
 
 }  // namespace
 
+Form formOf(const Connection& cn) {
+  const auto columns =
+      firstColumn(cn, std::string("SELECT name FROM pragma_table_info('") + kKeyTable + "')");
+  if (columns.empty()) return Form::Plain;
+  return std::find(columns.begin(), columns.end(), kFormColumn) == columns.end() ? Form::Contents
+                                                                                 : Form::Whole;
+}
+
 std::shared_ptr<const Vault> unlock(Connection& cn, const Secret& passphrase) {
   const KeyRow key = readKey(cn);
-  std::optional<std::string> dataKey =
-      openWith(derive(passphrase, key.salt, key.limits), key.wrapped, kKeyLabel);
+  std::optional<Secret> dataKey = unwrapKey(derive(passphrase, key.salt, key.limits), key.wrapped);
+  wipeStackBelow();
   if (!dataKey) return nullptr;
-  auto vault = std::make_shared<const Vault>(Secret(*dataKey));
-  sodium_memzero(dataKey->data(), dataKey->size());
-  return vault;
+  return std::make_shared<const Vault>(std::move(*dataKey));
 }
 
 void protect(Connection& cn, const Secret& passphrase) {
@@ -193,22 +199,16 @@ const char* passphraseProblem(std::string_view utf8, bool isNew) {
   return rest.empty() ? texts::kPassphraseEmpty : nullptr;
 }
 
-// Sealed values are BLOBs; one turned into text still starts with a marker and, being random
-// bytes, is no valid UTF-8, which no plain text written by Kelvarn can be.
-bool looksSealed(std::string_view stored, bool isBlob) {
-  return isBlob || (hasSealedMarker(stored) && !isUtf8(stored));
-}
-
 void requireNothingSealed(const Connection& cn) {
-  std::string sql = "SELECT 账号名称,账号类型,账号内容,创建时间,最后修改 FROM 账号集合 WHERE 0";
+  std::string sql = "SELECT " + columnList() + " FROM 账号集合 WHERE 0";
   for (const char* field : kFields)
-    sql += std::string(" OR typeof(") + field + ")='blob' OR substr(" + field + ",1,2)='KV'";
+    sql += std::string(" OR typeof(") + field + ")='blob' OR substr(" + field + ",1," +
+           std::to_string(sealedPrefix().size()) + ")='" + std::string(sealedPrefix()) + "'";
   const Statement candidates = prepare(cn, sql);
   while (sqlite3_step(candidates.get()) == SQLITE_ROW) {
-    for (int i = 0; i < static_cast<int>(std::size(kFields)); ++i) {
-      const StoredField field = storedField(candidates.get(), i);
-      if (looksSealed(field.bytes, field.blob)) throw sealedWithoutKey(cn);
-    }
+    for (std::size_t i = 0; i < kFieldCount; ++i)
+      if (looksSealed(storedField(candidates.get(), static_cast<int>(i))))
+        throw sealedWithoutKey(cn);
   }
 }
 

@@ -29,13 +29,13 @@ inline constexpr std::size_t kMaxPassphraseBytes = 1024;
 // than spaces; one to unlock with is tried as typed.
 const char* passphraseProblem(std::string_view utf8, bool isNew);
 
-// The table that holds the key of a protected store, wrapped by the passphrase's key; in a
-// store sealed whole it has the column 格式.
-inline constexpr char kKeyTable[] = "账号密钥";
-inline constexpr char kFormColumn[] = "格式";
+// The form of the open store, told by its key table: none in a plain store; one with the
+// column 格式 in a store sealed whole; one without it in a store whose contents alone are sealed.
+Form formOf(const Connection& cn);
 
 // Reads the wrapped key of the open store's protection; null when the passphrase is wrong. A key
 // table that is not exactly one row of sane values throws StoreError before any derivation.
+// Nothing derived from the passphrase outlives the call.
 std::shared_ptr<const Vault> unlock(Connection& cn, const Secret& passphrase);
 
 // Conversions of a whole store, each one transaction followed by VACUUM, so that nothing is left
@@ -48,10 +48,8 @@ void protect(Connection& cn, const Secret& passphrase);
 void unprotect(Connection& cn);
 void changePassphrase(Connection& cn, const Secret& passphrase);
 
-// Whether a stored value has the form of a sealed one. A store without a key table holding one
-// was damaged, or its key table removed: such a value is never shown.
-bool looksSealed(std::string_view stored, bool isBlob);
-// Throws that error when a store that is not protected holds a sealed value.
+// Throws sealedWithoutKey when a store that is not protected holds a sealed value: its key
+// table was removed or the file damaged, and such a value is never shown.
 void requireNothingSealed(const Connection& cn);
 
 // The errors for an account that does not open (named when its name opens), and for sealed data

@@ -2,9 +2,10 @@
 
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <string>
 #include <string_view>
+
+#include "Account.h"
 
 namespace store {
 
@@ -14,11 +15,6 @@ class Connection;
 enum CursorTypeEnum { adOpenKeyset = 1 };
 enum LockTypeEnum { adLockOptimistic = 3 };
 enum AffectEnum { adAffectCurrent = 1 };
-
-// A field's value: text, or std::nullopt for a null field.
-using Value = std::optional<std::string>;
-// The identity of a row for as long as it exists (SQLite's rowid).
-using RowId = std::int64_t;
 
 // A set of rows opened on one of the three statement texts, in store order (rowid order).
 // Right after Open the current row is the first one. Counts and positions are 64-bit.

@@ -3,53 +3,74 @@
 #include <malloc.h>
 
 #include <atomic>
+#include <stdexcept>
 
 #include "Connection.h"
 #include "Protection.h"
-#include "Sql.h"
 #include "StoreError.h"
+#include "StoredRow.h"
 
 namespace store {
 namespace {
 
 constexpr std::size_t kBatchRows = 4096;                   // read from the file at a time
-constexpr std::size_t kBatchBytes = std::size_t{8} << 20;  // however long the names
+constexpr std::size_t kBatchBytes = std::size_t{8} << 20;  // however long the fields
 constexpr std::size_t kChunkRows = 256;                    // opened at a time, by either thread
-constexpr std::size_t kName = 0, kType = 1;
+
+std::vector<std::size_t> columnsOf(const SealedScan::Fields& wanted) {
+  std::vector<std::size_t> out;
+  for (std::size_t i = 0; i < kFieldCount; ++i)
+    if (wanted[i] || i == kNameAt) out.push_back(i);
+  return out;
+}
+
+std::string scanSql(const SealedScan::Fields& wanted) {
+  std::string sql = "SELECT rowid";
+  for (const std::size_t i : columnsOf(wanted)) (sql += ',') += kFields[i];
+  return sql + " FROM 账号集合 ORDER BY rowid";
+}
 
 }  // namespace
 
+// Rows as read, their stored fields back to back in `bytes`; each field is opened into `room`
+// where its stored form is in `bytes`.
 struct SealedScan::Batch {
-  struct Row {
-    RowId id;
-    std::array<std::uint32_t, 2> begin, size;  // of the name and the type
-    std::array<bool, 2> blob;
-    Vault::Opened name, type;
-    std::uint64_t nameHash = 0;
+  struct Slot {
+    std::uint32_t begin = 0, size = 0;
+    bool blob = false;
+    Opened opened;
   };
-  std::vector<Row> rows;
-  std::string bytes;  // the stored fields back to back
-  std::string room;   // the opened names and types, each where its stored form is in `bytes`
+  std::vector<std::size_t> columns;  // the fields read, in kFields order
+  std::vector<RowId> ids;
+  std::vector<std::uint64_t> nameHashes;
+  std::vector<Slot> slots;  // ids.size() x columns.size()
+  std::string bytes, room;
   std::size_t chunks = 0;
   std::atomic<std::size_t> nextChunk{0};
   std::size_t doneChunks = 0;  // under the scan's mutex
 
-  std::string_view field(const Row& row, std::size_t i) const {
-    return std::string_view(bytes).substr(row.begin[i], row.size[i]);
+  Slot& slot(std::size_t row, std::size_t k) { return slots[row * columns.size() + k]; }
+  const Slot& slot(std::size_t row, std::size_t k) const { return slots[row * columns.size() + k]; }
+  StoredRow stored(std::size_t row) const {
+    StoredRow out;
+    for (std::size_t k = 0; k < columns.size(); ++k) {
+      const Slot& s = slot(row, k);
+      out[columns[k]] = {std::string_view(bytes).substr(s.begin, s.size), s.blob, false};
+    }
+    return out;
   }
   void open(const Connection& cn, std::size_t chunk) {
     const Vault& vault = cn.vault();
-    for (std::size_t r = chunk * kChunkRows; r < std::min(rows.size(), (chunk + 1) * kChunkRows);
-         ++r) {
-      Row& row = rows[r];
-      if (row.blob[kName] && row.blob[kType]) {
-        const auto [name, type] =
-            vault.openNameAndType(field(row, kName), field(row, kType),
-                                  room.data() + row.begin[kName], room.data() + row.begin[kType]);
-        row.name = name;
-        row.type = type;
-      }
-      row.nameHash = cn.catalog().hash(row.name.value);
+    std::array<bool, kFieldCount> wanted{};
+    for (const std::size_t i : columns) wanted[i] = true;
+    const std::size_t end = std::min(ids.size(), (chunk + 1) * kChunkRows);
+    for (std::size_t r = chunk * kChunkRows; r < end; ++r) {
+      Vault::Rooms rooms{};
+      for (std::size_t k = 0; k < columns.size(); ++k)
+        rooms[columns[k]] = room.data() + slot(r, k).begin;
+      const auto opened = vault.openWhole(stored(r), wanted, rooms);
+      for (std::size_t k = 0; k < columns.size(); ++k) slot(r, k).opened = opened[columns[k]];
+      nameHashes[r] = cn.catalog().hash(opened[kNameAt].value);
     }
   }
 };
@@ -59,19 +80,54 @@ struct SealedRows {
   std::optional<std::uint32_t> counter;
 };
 
+std::shared_ptr<SealedScan::Batch> SealedScan::readBatch(const Connection& cn, sqlite3_stmt* scan,
+                                                         const std::vector<std::size_t>& columns,
+                                                         bool& done,
+                                                         std::optional<std::uint32_t>& counter) {
+  auto batch = std::make_shared<Batch>();
+  batch->columns = columns;
+  batch->ids.reserve(kBatchRows);
+  batch->bytes.reserve(kBatchRows * 64 * columns.size());
+  while (!done && batch->ids.size() < kBatchRows && batch->bytes.size() < kBatchBytes) {
+    const int rc = sqlite3_step(scan);
+    cn.check(rc);
+    if (!counter) counter = cn.changeCounter();  // while the scan's read lock holds the file
+    if (rc != SQLITE_ROW) {
+      done = true;  // stepped again, the statement would start over
+      break;
+    }
+    batch->ids.push_back(sqlite3_column_int64(scan, 0));
+    for (std::size_t k = 0; k < columns.size(); ++k) {
+      const StoredField field = storedField(scan, static_cast<int>(k) + 1);
+      batch->slots.push_back({static_cast<std::uint32_t>(batch->bytes.size()),
+                              static_cast<std::uint32_t>(field.bytes.size()),
+                              field.blob,
+                              {}});
+      batch->bytes += field.bytes;
+    }
+  }
+  batch->nameHashes.resize(batch->ids.size());
+  batch->chunks = (batch->ids.size() + kChunkRows - 1) / kChunkRows;
+  return batch;
+}
+
 std::shared_ptr<SealedRows> SealedScan::readAhead(Connection& cn) {
-  const Statement scan = prepare(cn, kSealedScanSql);
+  const Statement scan = prepare(cn, scanSql(kNameAndType));
   auto rows = std::make_shared<SealedRows>();
+  const std::vector<std::size_t> columns = columnsOf(kNameAndType);
   for (bool done = false; !done;) {
-    std::shared_ptr<Batch> batch = readBatch(cn, scan.get(), done, rows->counter);
-    if (!batch->rows.empty()) rows->batches.push_back(std::move(batch));
+    std::shared_ptr<Batch> batch = readBatch(cn, scan.get(), columns, done, rows->counter);
+    if (!batch->ids.empty()) rows->batches.push_back(std::move(batch));
   }
   return rows;
 }
 
-SealedScan::SealedScan(Connection& cn, sqlite3_stmt* scan)
-    : cn_(cn), scan_(scan), worker_([this] { openAhead(); }) {
-  const std::shared_ptr<SealedRows> ahead = cn.takeReadAhead();
+SealedScan::SealedScan(Connection& cn, const Fields& wanted)
+    : cn_(cn),
+      wanted_(wanted),
+      scan_(prepare(cn, scanSql(wanted))),
+      worker_([this] { openAhead(); }) {
+  const std::shared_ptr<SealedRows> ahead = wanted == kNameAndType ? cn.takeReadAhead() : nullptr;
   if (ahead && ahead->counter == cn.changeCounter()) {
     readAhead_ = std::move(ahead->batches);
     counter_ = ahead->counter;
@@ -88,39 +144,11 @@ SealedScan::~SealedScan() {
   worker_.join();
 }
 
-std::shared_ptr<SealedScan::Batch> SealedScan::readBatch(Connection& cn, sqlite3_stmt* scan,
-                                                         bool& done,
-                                                         std::optional<std::uint32_t>& counter) {
-  auto batch = std::make_shared<Batch>();
-  batch->rows.reserve(kBatchRows);
-  batch->bytes.reserve(kBatchRows * 128);
-  while (!done && batch->rows.size() < kBatchRows && batch->bytes.size() < kBatchBytes) {
-    const int rc = sqlite3_step(scan);
-    cn.check(rc);
-    if (!counter) counter = cn.changeCounter();  // while the scan's read lock holds the file
-    if (rc != SQLITE_ROW) {
-      done = true;  // stepped again, the statement would start over
-      break;
-    }
-    Batch::Row row{sqlite3_column_int64(scan, 0), {}, {}, {}, {}, {}, 0};
-    for (const std::size_t i : {kName, kType}) {
-      const StoredField field = storedField(scan, static_cast<int>(i) + 1);
-      row.begin[i] = static_cast<std::uint32_t>(batch->bytes.size());
-      row.size[i] = static_cast<std::uint32_t>(field.bytes.size());
-      row.blob[i] = field.blob;
-      batch->bytes += field.bytes;
-    }
-    batch->rows.push_back(row);
-  }
-  batch->chunks = (batch->rows.size() + kChunkRows - 1) / kChunkRows;
-  return batch;
-}
-
 // The next batch, handed to the second thread to be opened.
 std::shared_ptr<SealedScan::Batch> SealedScan::read() {
   std::shared_ptr<Batch> batch;
   if (readAhead_.empty()) {
-    batch = readBatch(cn_, scan_, done_, counter_);
+    batch = readBatch(cn_, scan_.get(), columnsOf(wanted_), done_, counter_);
   } else {
     batch = std::move(readAhead_.front());
     readAhead_.pop_front();
@@ -152,7 +180,7 @@ void SealedScan::openAhead() {
   }
 }
 
-// The batch's names and types opened, by this thread too where the second has not got to them.
+// The batch's fields opened, by this thread too where the second has not got to them.
 void SealedScan::finish(Batch& batch) {
   for (std::size_t chunk; (chunk = batch.nextChunk++) < batch.chunks;) {
     batch.open(cn_, chunk);
@@ -164,13 +192,13 @@ void SealedScan::finish(Batch& batch) {
 }
 
 bool SealedScan::next() {
-  if (current_ && ++position_ < current_->rows.size()) return true;
+  if (current_ && ++position_ < current_->ids.size()) return true;
   // Two batches ahead, so that the second thread always has one to open.
   while (ahead_.size() < 2) ahead_.push_back(read());
   current_ = std::move(ahead_.front());
   ahead_.pop_front();
   position_ = 0;
-  if (current_->rows.empty()) {
+  if (current_->ids.empty()) {
     if (!written_ && !damaged_ && !published_) {
       cn_.catalog().replace(std::move(names_), counter_.value_or(0));
       published_ = true;
@@ -182,29 +210,55 @@ bool SealedScan::next() {
   }
   ahead_.push_back(read());  // opened while this batch is taken
   finish(*current_);
-  for (const Batch::Row& row : current_->rows) {
-    damaged_ = damaged_ || !row.name.ok;
-    names_.emplace_back(row.nameHash, row.id);
+  for (std::size_t r = 0; r < current_->ids.size(); ++r) {
+    damaged_ = damaged_ || !current_->slot(r, 0).opened.ok;
+    names_.emplace_back(current_->nameHashes[r], current_->ids[r]);
   }
   return true;
 }
 
 RowId SealedScan::rowId() const {
-  return current_->rows[position_].id;
+  return current_->ids[position_];
 }
 
 std::optional<std::string_view> SealedScan::opened(std::size_t field) const {
-  const Batch::Row& row = current_->rows[position_];
-  const Vault::Opened& opened = field == kName ? row.name : row.type;
+  const auto& columns = current_->columns;
+  const std::size_t k =
+      static_cast<std::size_t>(std::find(columns.begin(), columns.end(), field) - columns.begin());
+  if (k == columns.size()) throw std::logic_error("a field the walk does not open");
+  const Opened& opened = current_->slot(position_, k).opened;
   if (!opened.ok) {
-    const auto stored = [&](std::size_t i) {
-      return StoredField{current_->field(row, i), row.blob[i], false};
-    };
-    openStored(cn_, {stored(kName), stored(kType)}, field);  // throws the error that says why
+    openStored(cn_, current_->stored(position_), field);  // throws the error that says why
     throw rowDamaged(cn_);
   }
   if (opened.null) return std::nullopt;
   return opened.value;
+}
+
+void walkAccounts(Connection& cn, const std::function<void(const AccountView&)>& take) {
+  AccountView view;
+  if (cn.form() == Form::Whole) {
+    SealedScan scan(cn, SealedScan::kEveryField);
+    while (scan.next()) {
+      for (std::size_t i = 0; i < kFieldCount; ++i) view[i] = scan.opened(i);
+      take(view);
+    }
+    return;
+  }
+  const Statement scan = prepare(cn, "SELECT " + columnList() + " FROM 账号集合 ORDER BY rowid");
+  std::array<Value, kFieldCount> values;
+  int rc;
+  while ((rc = sqlite3_step(scan.get())) == SQLITE_ROW) {
+    StoredRow row;
+    for (std::size_t i = 0; i < kFieldCount; ++i)
+      row[i] = storedField(scan.get(), static_cast<int>(i));
+    for (std::size_t i = 0; i < kFieldCount; ++i) {
+      values[i] = openStored(cn, row, i);
+      view[i] = values[i] ? std::optional<std::string_view>(*values[i]) : std::nullopt;
+    }
+    take(view);
+  }
+  cn.check(rc);
 }
 
 }  // namespace store

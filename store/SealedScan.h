@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -12,32 +13,33 @@
 #include <vector>
 
 #include "NameCatalog.h"
-#include "StoredRow.h"
+#include "Sql.h"
+#include "Vault.h"
 
 namespace store {
 
 class Connection;
 struct SealedRows;
 
-// What a walk over a store sealed whole reads: the tree needs names and types, the rest is read
-// by row when asked for.
-inline constexpr char kSealedScanSql[] =
-    "SELECT rowid,账号名称,账号类型 FROM 账号集合 ORDER BY rowid";
-
-// A walk over every account of a store sealed whole, in store order, for the tree: the rows are
-// read from the file a batch at a time on this thread while a second one opens their names and
-// types ahead (this one helps where it would otherwise wait), so that a million accounts take
-// both cores. A walk that reads every row and writes none also gives the connection's catalog
-// every name.
+// A walk over every account of a store sealed whole, in store order: the rows are read from
+// the file a batch at a time on this thread while a second one opens their fields ahead (this
+// one helps where it would otherwise wait), so that a million accounts take both cores. A walk
+// that reads every row and writes none gives the connection's catalog every name: that is the
+// only way the catalog is filled.
 class SealedScan {
  public:
+  using Fields = std::array<bool, kFieldCount>;
+  // What the tree needs of every account; the rest is read by row when asked for.
+  static constexpr Fields kNameAndType = {true, true, false, false, false};
+  static constexpr Fields kEveryField = {true, true, true, true, true};
+
   // The rows of a store sealed whole read from the file by a thread of their own, for the first
   // walk after unlocking: the key is derived meanwhile, on the other core. The walk takes them
   // if the file has not changed since.
   static std::shared_ptr<SealedRows> readAhead(Connection& cn);
 
-  // `scan` selects rowid, name and type in rowid order, not yet stepped.
-  SealedScan(Connection& cn, sqlite3_stmt* scan);
+  // A walk that opens the `wanted` fields (the name always: it carries the account's nonce).
+  SealedScan(Connection& cn, const Fields& wanted = kNameAndType);
   ~SealedScan();
   SealedScan(const SealedScan&) = delete;
   SealedScan& operator=(const SealedScan&) = delete;
@@ -45,7 +47,7 @@ class SealedScan {
   // Moves to the next row; false after the last.
   bool next();
   RowId rowId() const;
-  // Its name (field 0) or type (field 1), opened; throws StoreError when it does not open.
+  // A wanted field of the row, opened; throws StoreError when it does not open.
   std::optional<std::string_view> opened(std::size_t field) const;
   // A write happened during the walk: the catalog must not take its names.
   void written() { written_ = true; }
@@ -53,14 +55,16 @@ class SealedScan {
  private:
   friend struct SealedRows;
   struct Batch;
-  static std::shared_ptr<Batch> readBatch(Connection& cn, sqlite3_stmt* scan, bool& done,
+  static std::shared_ptr<Batch> readBatch(const Connection& cn, sqlite3_stmt* scan,
+                                          const std::vector<std::size_t>& columns, bool& done,
                                           std::optional<std::uint32_t>& counter);
   std::shared_ptr<Batch> read();
   void openAhead();
   void finish(Batch& batch);
 
   Connection& cn_;
-  sqlite3_stmt* scan_;
+  Fields wanted_;
+  Statement scan_;
   std::optional<std::uint32_t> counter_;
   std::vector<NameCatalog::Entry> names_;
   bool done_ = false;  // the statement has given its last row
@@ -78,5 +82,11 @@ class SealedScan {
   bool stop_ = false;
   std::thread worker_;
 };
+
+// Every account of a store in store order, its fields as the windows see them, read the
+// fastest way the store's form allows (on a store sealed whole, opened on both cores). The
+// views are valid during the call.
+using AccountView = std::array<std::optional<std::string_view>, kFieldCount>;
+void walkAccounts(Connection& cn, const std::function<void(const AccountView&)>& take);
 
 }  // namespace store

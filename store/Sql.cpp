@@ -12,4 +12,16 @@ void exec(const Connection& cn, const std::string& sql) {
   cn.check(sqlite3_exec(cn.handle(), sql.c_str(), nullptr, nullptr, nullptr));
 }
 
+std::vector<std::string> firstColumn(const Connection& cn, const std::string& sql) {
+  std::vector<std::string> out;
+  const Statement statement = prepare(cn, sql);
+  int rc;
+  while ((rc = sqlite3_step(statement.get())) == SQLITE_ROW) {
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement.get(), 0));
+    out.emplace_back(text ? text : "");
+  }
+  cn.check(rc);
+  return out;
+}
+
 }  // namespace store

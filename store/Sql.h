@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "Connection.h"
 
@@ -15,9 +16,11 @@ struct Finalize {
 };
 using Statement = std::unique_ptr<sqlite3_stmt, Finalize>;
 
-// Both throw StoreError when SQLite refuses.
+// All throw StoreError when SQLite refuses.
 Statement prepare(const Connection& cn, const std::string& sql);
 void exec(const Connection& cn, const std::string& sql);
+// The first column of every row of a fixed query (no user text ever reaches it), null as "".
+std::vector<std::string> firstColumn(const Connection& cn, const std::string& sql);
 
 // Runs `write` in one BEGIN IMMEDIATE transaction: committed when it returns, rolled back
 // when it throws, so a failure anywhere leaves the file as it was.

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
+
+#include "Account.h"
 
 namespace store {
 
@@ -11,14 +14,7 @@ inline constexpr char kSelectAll[] = "select * from 账号集合";  // 2: append
 
 // 3: rows of one name. The name goes in as an SQL string literal, each ' written twice.
 std::string findByName(std::string_view name);
-
-// Field names.
-inline constexpr char kName[] = "账号名称";
-inline constexpr char kType[] = "账号类型";
-inline constexpr char kContent[] = "账号内容";
-inline constexpr char kCreated[] = "创建时间";
-inline constexpr char kModified[] = "最后修改";
-// The five in the table's order (import and export columns).
-inline constexpr const char* kFields[] = {kName, kType, kContent, kCreated, kModified};
+// The name that statement 3 carries, its doubled quotes undone; nullopt for any other text.
+std::optional<std::string> findByNameArgument(std::string_view statement);
 
 }  // namespace store

@@ -10,18 +10,17 @@
 #include <memory>
 #include <string_view>
 
+#include "Account.h"
 #include "StoreError.h"
 #include "Texts.h"
 
 namespace store {
 namespace {
 
-constexpr char kSchema[] =
-    "BEGIN;"
-    "CREATE TABLE 账号集合(账号名称 TEXT, 账号类型 TEXT, 账号内容 TEXT, 创建时间 TEXT, 最后修改 "
-    "TEXT);"
-    "CREATE INDEX 账号集合_账号名称 ON 账号集合(账号名称);"
-    "COMMIT;";
+std::string schema() {
+  return "BEGIN; CREATE TABLE 账号集合(" + columnList(" TEXT") + "); CREATE INDEX 账号集合_" +
+         kName + " ON 账号集合(" + kName + "); COMMIT;";
+}
 
 constexpr std::string_view kSQLiteMagic{"SQLite format 3\0", 16};
 // Jet 3/4 (Access 97 to 2003) and ACE (Access 2007 on) name themselves from byte 4.
@@ -63,7 +62,7 @@ void writeSchema(const std::string& path) {
     sqlite3_extended_result_codes(raw, 1);
     rc = sqlite3_exec(raw, "PRAGMA synchronous=FULL;", nullptr, nullptr, nullptr);
   }
-  if (rc == SQLITE_OK) rc = sqlite3_exec(raw, kSchema, nullptr, nullptr, nullptr);
+  if (rc == SQLITE_OK) rc = sqlite3_exec(raw, schema().c_str(), nullptr, nullptr, nullptr);
   if (rc != SQLITE_OK)
     throw StoreError(rc, fillText(texts::kStoreFailed, path, sqlite3_errmsg(raw)));
 }

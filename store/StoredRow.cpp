@@ -2,50 +2,17 @@
 
 #include "Connection.h"
 #include "Protection.h"
+#include "Sql.h"
 #include "StoreError.h"
-#include "Texts.h"
+#include "Vault.h"
 
 namespace store {
 namespace {
-
-constexpr std::size_t kName = 0, kContent = 2, kCreated = 3;
 
 // Refused, unless the store was converted by another program meanwhile: that is the error then.
 [[noreturn]] void refuse(const Connection& cn, const StoreError& error) {
   cn.requireSameSchema();
   throw error;
-}
-
-std::string_view plainText(const Connection& cn, const StoredField& field) {
-  if (looksSealed(field.bytes, field.blob)) refuse(cn, sealedWithoutKey(cn));
-  return field.bytes;
-}
-
-Field openWhole(const Connection& cn, const StoredRow& row, std::size_t i) {
-  const auto open = [&](std::size_t k) {
-    return row[0].blob && row[k].blob ? cn.vault().openField(row[0].bytes, k, row[k].bytes)
-                                      : std::nullopt;
-  };
-  std::optional<Field> field = open(i);
-  if (field) return *field;
-  const std::optional<Field> name = i == kName ? std::nullopt : open(kName);
-  refuse(cn, name && *name ? contentDamaged(cn, **name) : rowDamaged(cn));
-}
-
-Field openContents(const Connection& cn, const StoredRow& row, std::size_t i) {
-  const StoredField& field = row[i];
-  if (field.null) return Field();
-  if (i != kContent) {
-    if (looksSealed(field.bytes, field.blob)) refuse(cn, rowDamaged(cn));
-    return Field(std::string(field.bytes));
-  }
-  const std::string_view name = row[kName].blob ? std::string_view() : row[kName].bytes;
-  std::optional<std::string> content =
-      field.blob && !row[kName].blob && !row[kCreated].blob
-          ? cn.vault().openContent(field.bytes, row[kCreated].bytes, name)
-          : std::nullopt;
-  if (!content) refuse(cn, contentDamaged(cn, name));
-  return Field(std::move(*content));
 }
 
 }  // namespace
@@ -60,48 +27,42 @@ StoredField storedField(sqlite3_stmt* statement, int column) {
           type == SQLITE_NULL};
 }
 
-Field openStored(const Connection& cn, const StoredRow& row, std::size_t i) {
-  switch (cn.form()) {
-    case Form::Whole:
-      return openWhole(cn, row, i);
-    case Form::Contents:
-      return openContents(cn, row, i);
-    case Form::Plain:
-      break;
-  }
-  if (row[i].null) return Field();
-  return Field(std::string(plainText(cn, row[i])));
-}
-
-RowToStore toStore(Form form, const Vault* vault, const std::array<Field, 5>& row) {
-  RowToStore out;
-  for (std::size_t i = 0; i < row.size(); ++i) {
-    out[i].null = !row[i];
-    if (row[i]) out[i].bytes = *row[i];
-  }
-  if (form == Form::Contents && row[kContent]) {
-    out[kContent].bytes = vault->sealContent(*row[kContent], row[kCreated].value_or(std::string()),
-                                             row[kName].value_or(std::string()));
-    out[kContent].blob = true;
-  }
-  if (form == Form::Whole) {
-    std::array<std::optional<std::string_view>, 5> views;
-    for (std::size_t i = 0; i < row.size(); ++i)
-      if (row[i]) views[i] = *row[i];
-    const std::array<std::string, 5> sealed = vault->sealRow(views);
-    for (std::size_t i = 0; i < row.size(); ++i) out[i] = {sealed[i], true, false};
-  }
+StoredRow RowCopy::view() const {
+  StoredRow out;
+  for (std::size_t i = 0; i < kFieldCount; ++i) out[i] = {bytes[i], blob[i], null[i]};
   return out;
 }
 
-void bindStored(const Connection& cn, sqlite3_stmt* statement, int index,
-                const FieldToStore& field) {
-  const std::string& b = field.bytes;
-  cn.check(field.null ? sqlite3_bind_null(statement, index)
-           : field.blob
-               ? sqlite3_bind_blob64(statement, index, b.data(), b.size(), SQLITE_TRANSIENT)
-               : sqlite3_bind_text64(statement, index, b.data(), b.size(), SQLITE_TRANSIENT,
-                                     SQLITE_UTF8));
+std::optional<RowCopy> readRow(const Connection& cn, RowId id) {
+  static const std::string sql = "SELECT " + columnList() + " FROM 账号集合 WHERE rowid=?1";
+  const Statement row = prepare(cn, sql);
+  sqlite3_bind_int64(row.get(), 1, id);
+  const int rc = sqlite3_step(row.get());
+  cn.check(rc);
+  if (rc != SQLITE_ROW) return std::nullopt;
+  RowCopy copy;
+  for (std::size_t i = 0; i < kFieldCount; ++i) {
+    const StoredField field = storedField(row.get(), static_cast<int>(i));
+    copy.bytes[i] = field.bytes;
+    copy.blob[i] = field.blob;
+    copy.null[i] = field.null;
+  }
+  return copy;
+}
+
+Value openStored(const Connection& cn, const StoredRow& row, std::size_t i) {
+  if (cn.form() == Form::Plain) {
+    if (looksSealed(row[i])) refuse(cn, sealedWithoutKey(cn));
+    return row[i].null ? Value() : Value(std::string(row[i].bytes));
+  }
+  const Vault& vault = cn.vault();
+  std::optional<Value> field = vault.open(cn.form(), row, i);
+  if (field) return *field;
+  // The account is named where its name opens.
+  const bool named = cn.form() == Form::Whole || i == kContentAt;
+  const std::optional<Value> name =
+      named && i != kNameAt ? vault.open(cn.form(), row, kNameAt) : std::nullopt;
+  refuse(cn, name && *name ? contentDamaged(cn, **name) : rowDamaged(cn));
 }
 
 }  // namespace store

@@ -1,44 +1,33 @@
 #pragma once
 
-// An account's fields as the file holds them, in the form of the store: plain text, the content
-// sealed alone (stores protected by earlier releases), or every field sealed.
+// Accounts read from the file, and opened as the windows see them in the form of the store.
 #include <sqlite3.h>
 
-#include <array>
-#include <string>
-#include <string_view>
+#include <optional>
 
-#include "Vault.h"
+#include "Account.h"
 
 namespace store {
 
 class Connection;
-enum class Form;
 
-// One field as read from the file; `bytes` is valid as long as what it was read from.
-struct StoredField {
-  std::string_view bytes;
-  bool blob = false;
-  bool null = false;
-};
-using StoredRow = std::array<StoredField, 5>;
 StoredField storedField(sqlite3_stmt* statement, int column);
+
+// A row's fields copied out of the file, so that no statement is left on it (a statement left
+// on a row keeps a read lock, which would block a second instance's writes for as long as a
+// question box waits for the user).
+struct RowCopy {
+  std::array<std::string, kFieldCount> bytes;
+  std::array<bool, kFieldCount> blob{}, null{};
+  StoredRow view() const;
+};
+// Row `id`; nullopt when there is none.
+std::optional<RowCopy> readRow(const Connection& cn, RowId id);
 
 // Field `i` of a stored row as the windows see it. Anything that is not what the store's form
 // and key make of an account (a sealed value where plain text belongs or the other way round,
 // a field that does not open) throws StoreError, after making sure that the store was not
 // converted by another program meanwhile: it is never shown.
-Field openStored(const Connection& cn, const StoredRow& row, std::size_t i);
-
-// An account's fields made ready to be stored in `form` (with `vault` unless plain).
-struct FieldToStore {
-  std::string bytes;
-  bool blob = false;
-  bool null = false;
-};
-using RowToStore = std::array<FieldToStore, 5>;
-RowToStore toStore(Form form, const Vault* vault, const std::array<Field, 5>& row);
-void bindStored(const Connection& cn, sqlite3_stmt* statement, int index,
-                const FieldToStore& field);
+Value openStored(const Connection& cn, const StoredRow& row, std::size_t i);
 
 }  // namespace store
