@@ -15,7 +15,9 @@ run $'secret\n' protect s.db || fail "protect: $(cat err.txt)"
 [ "$(ls s.db*)" = s.db ] && ! grep -q MARKER-5f3a s.db || fail "an account readable after protect: $(ls)"
 run $'secret\n' export s.db --format json && cmp -s out.txt plain.json || fail "export through the passphrase"
 
-cp s.db before.db
+cp s.db before.db && cp s.db damaged.db  # the last account's content moved to another: refused
+sqlite3 damaged.db "UPDATE 账号集合 SET 账号内容 = (SELECT 账号内容 FROM 账号集合 WHERE rowid = 1) WHERE rowid = 8"
+! run $'secret\n' export damaged.db && grep -q "无法解密" err.txt && [ ! -s out.txt ] || fail "failing export printed"
 for command in export unprotect passphrase; do
   ! run $'wrong\nnew\n' "$command" s.db && grep -q "密码不正确。" err.txt && [ ! -s out.txt ] ||
     fail "$command with a wrong passphrase: $(cat out.txt err.txt)"

@@ -1,4 +1,8 @@
 // Layouts, message boxes, start-up and shutdown, the tick, the tray and a protected store.
+#include <fcntl.h>
+#include <sodium.h>
+#include <sys/wait.h>
+
 #include "Application.h"
 #include "ErrorReport.h"
 #include "Passphrase.h"
@@ -10,6 +14,56 @@ namespace {
 
 QString status(const QString& clock) {
   return "本程序由Brondel工作室-站长倾情开发★现在是：" + clock + "   感谢使用(^_^)";
+}
+
+// The key the store's key table derives from `passphrase`, masked so that this process holds no
+// copy of it: derived by a child of its own.
+QByteArray maskedDerivedKey(const TempStore& s, const char* passphrase, const QByteArray& mask) {
+  const QStringList table =
+      s.sql("SELECT hex(盐)||'|'||运算次数||'|'||内存 FROM 账号密钥")[0].split('|');
+  const QByteArray salt = QByteArray::fromHex(table[0].toLatin1());
+  int out[2];
+  if (pipe(out) != 0) return {};
+  if (fork() == 0) {
+    unsigned char key[32];
+    crypto_pwhash(key, sizeof key, passphrase, strlen(passphrase),
+                  reinterpret_cast<const unsigned char*>(salt.data()), table[1].toULongLong(),
+                  table[2].toULongLong(), crypto_pwhash_ALG_ARGON2ID13);
+    for (int i = 0; i < 32; ++i) key[i] ^= mask[i];
+    _exit(write(out[1], key, sizeof key) != sizeof key);
+  }
+  QByteArray masked(32, '\0');
+  const bool read = ::read(out[0], masked.data(), 32) == 32 && wait(nullptr) > 0;
+  ::close(out[0]), ::close(out[1]);
+  return read ? masked : QByteArray();
+}
+
+// Whether those 32 bytes lie anywhere in this process's readable memory.
+bool inOwnMemory(const QByteArray& masked, const QByteArray& mask) {
+  QFile maps("/proc/self/maps");
+  const int mem = ::open("/proc/self/mem", O_RDONLY);
+  std::vector<unsigned char> chunk((1 << 20) + 32);
+  for (const QByteArray& line :
+       maps.open(QIODevice::ReadOnly) ? maps.readAll().split('\n') : QByteArrayList()) {
+    const QList<QByteArray> f = line.split(' ');
+    quint64 at = f[0].split('-')[0].toULongLong(nullptr, 16),
+            end = f[0].split('-').value(1).toULongLong(nullptr, 16);
+    if (f.size() < 2 || !f[1].startsWith('r') || end - at > (quint64(1) << 30) ||
+        line.contains("[v"))
+      continue;
+    for (ssize_t got;
+         at < end && (got = pread(mem, chunk.data(), std::min<quint64>(chunk.size(), end - at),
+                                  off_t(at))) > 32;
+         at += quint64(got) - 31)
+      for (auto* p = chunk.data(); (p = static_cast<uchar*>(std::memchr(
+                                        p, masked[0] ^ mask[0], chunk.data() + got - 31 - p)));
+           ++p) {
+        int same = 1;
+        while (same < 32 && (p[same] ^ uchar(mask[same])) == uchar(masked[same])) ++same;
+        if (same == 32) return ::close(mem), true;
+      }
+  }
+  return ::close(mem), false;
 }
 
 }  // namespace
@@ -205,6 +259,9 @@ class ZulMTest : public QObject {
                           "Kelvarn|密码太长：最多 1024 个字节（一个汉字占 3 个字节）。|确定",
                           "Kelvarn|密码不正确，请重新输入。|确定"}));
     QCOMPARE(deriving, Qt::WaitCursor);
+    const QByteArray mask = QByteArray::fromStdString(std::string(32, '\x5a'));
+    const QByteArray key = maskedDerivedKey(m.s, "secret", mask);  // nothing of it left behind
+    QVERIFY(key.size() == 32 && !inOwnMemory(key, mask));
     m.open("c1");
     m.fill("工作", "A", "NEW-CONTENT-71c2");
     m.e("cmdXg")->click();
