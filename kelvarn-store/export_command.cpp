@@ -1,7 +1,14 @@
+#include <sys/mman.h>
+#include <sys/sendfile.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "Connection.h"
@@ -33,7 +40,7 @@ class CsvWriter : public Writer {
     row(out, names);
   }
   void row(std::string& out, const Row& row) override {
-    for (const auto& field : row) (out += exporting::csvField(field)) += ',';
+    for (const auto& field : row) exporting::appendCsv(out, field), out += ',';
     out.back() = '\r';
     out += '\n';
   }
@@ -42,18 +49,22 @@ class CsvWriter : public Writer {
 
 class JsonWriter : public Writer {
  public:
+  JsonWriter() {
+    for (std::size_t i = 0; i < keys_.size(); ++i)
+      exporting::appendJson(keys_[i] = i ? "," : "{", store::kFields[i]), keys_[i] += ':';
+  }
   void start(std::string& out) override { out += '['; }
   void row(std::string& out, const Row& row) override {
-    out += first_ ? "\n{" : ",\n{";
+    out += first_ ? "\n" : ",\n";
     first_ = false;
-    for (std::size_t i = 0; i < row.size(); ++i)
-      out += exporting::jsonValue(store::kFields[i]) + ":" + exporting::jsonValue(row[i]) +
-             (i + 1 < row.size() ? "," : "}");
+    for (std::size_t i = 0; i < row.size(); ++i) exporting::appendJson(out += keys_[i], row[i]);
+    out += '}';
   }
   void end(std::string& out) override { out += first_ ? "]\n" : "\n]\n"; }
 
  private:
   bool first_ = true;
+  std::array<std::string, store::kFieldCount> keys_;  // {"账号名称": and the others
 };
 
 std::unique_ptr<Writer> writerFor(const std::string& format) {
@@ -62,17 +73,53 @@ std::unique_ptr<Writer> writerFor(const std::string& format) {
   return nullptr;
 }
 
-// Every account in store order. The listing is made whole before any of it is written, so that
-// an export that fails part-way prints nothing. False when the output could not be written.
+// The listing is made in a file in memory and goes to standard output only when it is whole,
+// so that an export that fails part-way prints nothing.
+class Listing {
+ public:
+  Listing() : fd_(memfd_create("kelvarn-export", MFD_CLOEXEC)) {
+    if (fd_ < 0) throw std::system_error(errno, std::generic_category());
+  }
+  ~Listing() { ::close(fd_); }
+  std::string& text() { return text_; }
+  // What was made so far goes into the file; false when it cannot.
+  bool keep() {
+    const bool kept =
+        ::write(fd_, text_.data(), text_.size()) == static_cast<ssize_t>(text_.size());
+    text_.clear();
+    return kept;
+  }
+  bool print() {
+    if (!keep()) return false;
+    std::fflush(stdout);
+    off_t at = 0;
+    const off_t size = ::lseek(fd_, 0, SEEK_END);
+    while (at < size)
+      if (::sendfile(STDOUT_FILENO, fd_, &at, static_cast<std::size_t>(size - at)) <= 0)
+        return false;
+    return true;
+  }
+
+ private:
+  int fd_;
+  std::string text_;
+};
+
+// Every account in store order. False when the output could not be written.
 bool exportStore(const std::string& path, Writer& writer, PassphraseSource& passphrases) {
   store::Connection cn;
   openStore(cn, path, store::Connection::Access::ReadOnly);
   passphrases.unlock(cn);
-  std::string out;
+  Listing listing;
+  std::string& out = listing.text();
+  bool kept = true;
   writer.start(out);
-  store::walkAccounts(cn, [&](const Row& row) { writer.row(out, row); });
+  store::walkAccounts(cn, [&](const Row& row) {
+    writer.row(out, row);
+    if (out.size() >= (1 << 20)) kept = listing.keep() && kept;
+  });
   writer.end(out);
-  return std::fwrite(out.data(), 1, out.size(), stdout) == out.size() && std::fflush(stdout) == 0;
+  return kept && listing.print();
 }
 
 }  // namespace

@@ -9,73 +9,65 @@ namespace {
 
 constexpr char kReplacement[] = "\xEF\xBF\xBD";
 
+// Appends `text` a run at a time: `escape` says what a byte becomes (nullptr: itself), and
+// bytes that are not part of valid UTF-8 become U+FFFD.
+template <typename Escape>
+void appendRuns(std::string& out, std::string_view text, Escape&& escape) {
+  std::size_t run = 0;
+  for (std::size_t i = 0; i < text.size();) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    const std::size_t length = c < 0x80 ? 1 : store::utf8SequenceLength(text, i);
+    const char* instead = length == 0 ? kReplacement : length == 1 ? escape(c) : nullptr;
+    if (instead) {
+      out.append(text.substr(run, i - run)) += instead;
+      run = i + (length ? length : 1);
+    }
+    i += length ? length : 1;
+  }
+  out.append(text.substr(run));
+}
+
 }  // namespace
 
-std::string validUtf8(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size();) {
-    const std::size_t length = store::utf8SequenceLength(text, i);
-    if (length == 0) {
-      out += kReplacement;
-      ++i;
-    } else {
-      out.append(text.substr(i, length));
-      i += length;
-    }
-  }
-  return out;
+void appendCsv(std::string& out, FieldView field) {
+  if (!field) return;
+  if (!field->empty() && field->find_first_of("\",\r\n") == std::string_view::npos)
+    return appendRuns(out, *field, [](unsigned char) -> const char* { return nullptr; });
+  out += '"';
+  appendRuns(out, *field, [](unsigned char c) { return c == '"' ? "\"\"" : nullptr; });
+  out += '"';
 }
 
-std::string csvField(FieldView field) {
-  if (!field) return {};
-  const std::string text = validUtf8(*field);
-  if (!text.empty() && text.find_first_of("\",\r\n") == std::string::npos) return text;
-  std::string out = "\"";
-  for (char c : text) {
-    if (c == '"') out += '"';
-    out += c;
+void appendJson(std::string& out, FieldView field) {
+  if (!field) {
+    out += "null";
+    return;
   }
-  return out + '"';
-}
-
-std::string jsonValue(FieldView field) {
-  if (!field) return "null";
-  std::string out = "\"";
-  for (char c : validUtf8(*field)) {
+  char code[8];
+  out += '"';
+  appendRuns(out, *field, [&code](unsigned char c) -> const char* {
     switch (c) {
       case '"':
-        out += "\\\"";
-        break;
+        return "\\\"";
       case '\\':
-        out += "\\\\";
-        break;
+        return "\\\\";
       case '\b':
-        out += "\\b";
-        break;
+        return "\\b";
       case '\f':
-        out += "\\f";
-        break;
+        return "\\f";
       case '\n':
-        out += "\\n";
-        break;
+        return "\\n";
       case '\r':
-        out += "\\r";
-        break;
+        return "\\r";
       case '\t':
-        out += "\\t";
-        break;
+        return "\\t";
       default:
-        if (static_cast<unsigned char>(c) < 0x20) {
-          char escape[8];
-          std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(c));
-          out += escape;
-        } else {
-          out += c;
-        }
+        if (c >= 0x20) return nullptr;
+        std::snprintf(code, sizeof code, "\\u%04x", static_cast<unsigned>(c));
+        return code;
     }
-  }
-  return out + '"';
+  });
+  out += '"';
 }
 
 }  // namespace exporting

@@ -375,20 +375,30 @@ class StoreTest : public QObject {
 
   void damagedTextBecomesReplacementCharacters() {
     const std::string bad = "\uFFFD";
+    const auto csv = [](std::string_view text) {
+      std::string out;
+      exporting::appendCsv(out, text);
+      return out;
+    };
+    const auto json = [](std::string_view text) {
+      std::string out;
+      exporting::appendJson(out, text);
+      return out;
+    };
     QCOMPARE(legacy::jet4Text("\x3d\xd8"s), bad);                    // high surrogate alone
     QCOMPARE(legacy::jet4Text("\x00\xde\x41\x00"s), bad + "A");      // low surrogate alone
     QCOMPARE(legacy::jet4Text("\x41\x00\x42"s), "A" + bad);          // dangling byte
     QCOMPARE(legacy::jet4Text("\xff\xfe\x61\x00\x2d"s), "a" + bad);  // odd two-byte run
     QCOMPARE(legacy::jet3Text("\xff\x41\xd5"s), bad + "A" + bad);    // not CP936, cut short
     QCOMPARE(legacy::jet3Text("\x80"s), "€"s);
-    QCOMPARE(exporting::validUtf8("ok 中😀"s), "ok 中😀"s);
-    QCOMPARE(exporting::validUtf8("\xc0\xaf"s), bad + bad);                      // overlong
-    QCOMPARE(exporting::validUtf8("\xed\xa0\x80"s), bad + bad + bad);            // surrogate
-    QCOMPARE(exporting::validUtf8("\xf4\x90\x80\x80"s), bad + bad + bad + bad);  // > U+10FFFF
-    QCOMPARE(exporting::validUtf8("a\xe4\xb8"s), "a" + bad + bad);               // cut short
-    QCOMPARE(exporting::csvField("\xff,"s), "\"" + bad + ",\""s);
-    QCOMPARE(exporting::jsonValue("\xff"s), "\"" + bad + "\""s);
-    QCOMPARE(exporting::jsonValue("\b\f\x01\x1f\x7f/"s), "\"\\b\\f\\u0001\\u001f\x7f/\""s);
+    QCOMPARE(csv("ok 中😀"s), "ok 中😀"s);
+    QCOMPARE(csv("\xc0\xaf"s), bad + bad);                      // overlong
+    QCOMPARE(csv("\xed\xa0\x80"s), bad + bad + bad);            // surrogate
+    QCOMPARE(csv("\xf4\x90\x80\x80"s), bad + bad + bad + bad);  // > U+10FFFF
+    QCOMPARE(csv("a\xe4\xb8"s), "a" + bad + bad);               // cut short
+    QCOMPARE(csv("\xff,\"\""s), "\"" + bad + ",\"\"\"\"\""s);
+    QCOMPARE(json("\xff"s), "\"" + bad + "\""s);
+    QCOMPARE(json("\b\f\x01\x1f\x7f/\"\\"s), "\"\\b\\f\\u0001\\u001f\x7f/\\\"\\\\\""s);
   }
 
   // Whole seconds, rounded across midnight; nothing outside Access's range.
