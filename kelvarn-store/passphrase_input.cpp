@@ -77,9 +77,10 @@ store::Secret PassphraseSource::readNew() {
   return first;
 }
 
-std::optional<store::Secret> PassphraseSource::unlock(store::Connection& cn) {
+std::optional<store::Secret> PassphraseSource::unlock(store::Connection& cn,
+                                                      const store::Connection::Fields& readAhead) {
   if (!cn.isProtected()) return std::nullopt;
   store::Secret passphrase = read(texts::kAskPassphrase, false);
-  if (!cn.unlock(passphrase)) throw PassphraseError(texts::kPassphraseWrong);
+  if (!cn.unlock(passphrase, readAhead)) throw PassphraseError(texts::kPassphraseWrong);
   return passphrase;
 }

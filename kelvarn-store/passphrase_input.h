@@ -4,6 +4,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "Connection.h"
 #include "Protection.h"
 
 // A passphrase that could not be had, or was refused; the text is the user's message.
@@ -23,8 +24,10 @@ class PassphraseSource {
   // A new passphrase: on the terminal typed twice, which must agree.
   store::Secret readNew();
   // Unlocks a protected store on cn with the passphrase it returns; PassphraseError when the
-  // passphrase is wrong. Nothing for a plain store.
-  std::optional<store::Secret> unlock(store::Connection& cn);
+  // passphrase is wrong. Nothing for a plain store. `readAhead`: the fields the command will
+  // walk, read while the key is derived.
+  std::optional<store::Secret> unlock(store::Connection& cn,
+                                      const store::Connection::Fields& readAhead = {});
 
  private:
   int fd_ = -1;  // -1: the terminal

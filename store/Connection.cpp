@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "NameCatalog.h"
+#include "OwnWrites.h"
 #include "Protection.h"
 #include "SealedScan.h"
 #include "Sql.h"
@@ -84,15 +85,18 @@ void Connection::Open(const std::string& path, Access access) {
   vault_.reset();
   catalog_.reset();
   readAhead_.reset();
+  ownWrites_ = std::make_shared<OwnWrites>();
   path_ = path;
   const FileKind kind = fileKind(path);
   if (kind == FileKind::Missing)
     throw StoreError(errnum::kFileMissing, fillText(texts::kStoreMissing, path));
   // Without SQLITE_OPEN_CREATE a file that vanished meanwhile is an error, not a new store.
   const bool write = access == Access::ReadWrite;
-  const int rc = sqlite3_open_v2(
-      sqliteFileName(path).c_str(), &db_,
-      (write ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY) | SQLITE_OPEN_EXRESCODE, nullptr);
+  const int rc = sqlite3_open_v2(sqliteFileName(path).c_str(), &db_,
+                                 (write ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY) |
+                                     SQLITE_OPEN_EXRESCODE |
+                                     SQLITE_OPEN_NOMUTEX,  // never used by two threads at once
+                                 nullptr);
   try {
     check(rc);
     if (kind == FileKind::Access)
@@ -115,13 +119,16 @@ void Connection::Open(const std::string& path, Access access) {
 }
 
 // Deriving the key takes half a second on one core; a store sealed whole is read meanwhile on
-// the other, for the tree that follows.
-bool Connection::unlock(const Secret& passphrase) {
+// the other, for the walk that follows. The connection is used by one thread at a time: the
+// reading starts once the key table is read.
+bool Connection::unlock(const Secret& passphrase, const Fields& readAhead) {
   catalog_ = std::make_shared<NameCatalog>();
   std::future<std::shared_ptr<SealedRows>> ahead;
-  if (form_ == Form::Whole)
-    ahead = std::async(std::launch::async, [this] { return SealedScan::readAhead(*this); });
-  vault_ = store::unlock(*this, passphrase);
+  vault_ = store::unlock(*this, passphrase, [&] {
+    if (form_ == Form::Whole && readAhead[kNameAt])
+      ahead = std::async(std::launch::async,
+                         [this, readAhead] { return SealedScan::readAhead(*this, readAhead); });
+  });
   if (ahead.valid()) readAhead_ = ahead.get();
   if (!vault_) readAhead_.reset();
   return vault_ != nullptr;
@@ -137,6 +144,7 @@ void Connection::shareKey(const Connection& other) {
     throw StoreError(errnum::kChanged, fillText(texts::kStoreChanged, path_));
   vault_ = other.vault_;
   catalog_ = other.catalog_;
+  ownWrites_ = other.ownWrites_;
 }
 
 void Connection::adopt(Form form, std::shared_ptr<const Vault> vault) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -12,6 +13,7 @@ struct sqlite3;
 namespace store {
 
 class NameCatalog;
+class OwnWrites;
 struct SealedRows;
 
 // One open store file. Each window owns one and never closes it; it closes with the
@@ -42,12 +44,18 @@ class Connection {
   // unlocks (false: the passphrase is wrong).
   Form form() const { return form_; }
   bool isProtected() const { return form_ != Form::Plain; }
-  bool unlock(const Secret& passphrase);
+  // A store sealed whole has the fields of every account that the first walk will open read
+  // meanwhile (none unless said).
+  using Fields = std::array<bool, kFieldCount>;
+  bool unlock(const Secret& passphrase, const Fields& readAhead = {});
   // The key, once unlocked; without it a protected store's accounts cannot be reached.
   const Vault& vault() const;
   // Where a store sealed whole finds the rows of a name; shared by this process's connections.
   NameCatalog& catalog() const { return *catalog_; }
-  // Takes the key (and the catalog) another connection to the same store unlocked.
+  // What this process wrote to the store; shared by its connections.
+  OwnWrites& ownWrites() const { return *ownWrites_; }
+  // Takes the key (and the catalog, and the record of writes) another connection to the same
+  // store has.
   void shareKey(const Connection& other);
   // After this connection converted the store: its form and key (null when plain).
   void adopt(Form form, std::shared_ptr<const Vault> vault);
@@ -69,6 +77,7 @@ class Connection {
   int schema_ = 0;
   std::shared_ptr<const Vault> vault_;
   std::shared_ptr<NameCatalog> catalog_;
+  std::shared_ptr<OwnWrites> ownWrites_;
   std::shared_ptr<SealedRows> readAhead_;
 };
 

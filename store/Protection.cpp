@@ -163,8 +163,10 @@ Form formOf(const Connection& cn) {
                                                                                  : Form::Whole;
 }
 
-std::shared_ptr<const Vault> unlock(Connection& cn, const Secret& passphrase) {
+std::shared_ptr<const Vault> unlock(Connection& cn, const Secret& passphrase,
+                                    const std::function<void()>& whileDeriving) {
   const KeyRow key = readKey(cn);
+  if (whileDeriving) whileDeriving();
   std::optional<Secret> dataKey = unwrapKey(derive(passphrase, key.salt, key.limits), key.wrapped);
   wipeStackBelow();
   if (!dataKey) return nullptr;

@@ -3,6 +3,7 @@
 // A store protected by a passphrase: its key table, the conversions of a whole store, and the
 // rules for passphrases and for sealed data where none belongs.
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string_view>
 
@@ -35,8 +36,10 @@ Form formOf(const Connection& cn);
 
 // Reads the wrapped key of the open store's protection; null when the passphrase is wrong. A key
 // table that is not exactly one row of sane values throws StoreError before any derivation.
-// Nothing derived from the passphrase outlives the call.
-std::shared_ptr<const Vault> unlock(Connection& cn, const Secret& passphrase);
+// Nothing derived from the passphrase outlives the call. `whileDeriving` is called once the key
+// table is read, before the key is derived (which takes half a second).
+std::shared_ptr<const Vault> unlock(Connection& cn, const Secret& passphrase,
+                                    const std::function<void()>& whileDeriving = {});
 
 // Conversions of a whole store, each one transaction followed by VACUUM, so that nothing is left
 // in free pages in its former form. protect seals every field of a plain store; unprotect makes

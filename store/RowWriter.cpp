@@ -4,6 +4,7 @@
 
 #include "Connection.h"
 #include "NameCatalog.h"
+#include "OwnWrites.h"
 
 namespace store {
 namespace {
@@ -42,6 +43,7 @@ auto written(Connection& cn, std::optional<std::string_view> oldName,
     return write();
   });
   if (cn.form() == Form::Whole) cn.catalog().written(before, changed, id, oldName, newName);
+  if (changed) cn.ownWrites().written(before, id);
   return std::pair(id, changed);
 }
 

@@ -70,12 +70,13 @@ struct SealedScan::Batch {
         rooms[columns[k]] = room.data() + slot(r, k).begin;
       const auto opened = vault.openWhole(stored(r), wanted, rooms);
       for (std::size_t k = 0; k < columns.size(); ++k) slot(r, k).opened = opened[columns[k]];
-      nameHashes[r] = cn.catalog().hash(opened[kNameAt].value);
+      if (!nameHashes.empty()) nameHashes[r] = cn.catalog().hash(opened[kNameAt].value);
     }
   }
 };
 
 struct SealedRows {
+  SealedScan::Fields wanted;
   std::deque<std::shared_ptr<SealedScan::Batch>> batches;
   std::optional<std::uint32_t> counter;
 };
@@ -106,15 +107,16 @@ std::shared_ptr<SealedScan::Batch> SealedScan::readBatch(const Connection& cn, s
       batch->bytes += field.bytes;
     }
   }
-  batch->nameHashes.resize(batch->ids.size());
+  if (columns == columnsOf(kNameAndType)) batch->nameHashes.resize(batch->ids.size());
   batch->chunks = (batch->ids.size() + kChunkRows - 1) / kChunkRows;
   return batch;
 }
 
-std::shared_ptr<SealedRows> SealedScan::readAhead(Connection& cn) {
-  const Statement scan = prepare(cn, scanSql(kNameAndType));
+std::shared_ptr<SealedRows> SealedScan::readAhead(Connection& cn, const Fields& wanted) {
+  const Statement scan = prepare(cn, scanSql(wanted));
   auto rows = std::make_shared<SealedRows>();
-  const std::vector<std::size_t> columns = columnsOf(kNameAndType);
+  rows->wanted = wanted;
+  const std::vector<std::size_t> columns = columnsOf(wanted);
   for (bool done = false; !done;) {
     std::shared_ptr<Batch> batch = readBatch(cn, scan.get(), columns, done, rows->counter);
     if (!batch->ids.empty()) rows->batches.push_back(std::move(batch));
@@ -127,8 +129,8 @@ SealedScan::SealedScan(Connection& cn, const Fields& wanted)
       wanted_(wanted),
       scan_(prepare(cn, scanSql(wanted))),
       worker_([this] { openAhead(); }) {
-  const std::shared_ptr<SealedRows> ahead = wanted == kNameAndType ? cn.takeReadAhead() : nullptr;
-  if (ahead && ahead->counter == cn.changeCounter()) {
+  const std::shared_ptr<SealedRows> ahead = cn.takeReadAhead();
+  if (ahead && ahead->wanted == wanted && ahead->counter == cn.changeCounter()) {
     readAhead_ = std::move(ahead->batches);
     counter_ = ahead->counter;
     done_ = true;
@@ -199,7 +201,7 @@ bool SealedScan::next() {
   ahead_.pop_front();
   position_ = 0;
   if (current_->ids.empty()) {
-    if (!written_ && !damaged_ && !published_) {
+    if (!written_ && !damaged_ && !published_ && wanted_ == kNameAndType) {
       cn_.catalog().replace(std::move(names_), counter_.value_or(0));
       published_ = true;
       // The batches, read ahead on two threads beside the key's derivation, leave the heaps of
@@ -212,7 +214,8 @@ bool SealedScan::next() {
   finish(*current_);
   for (std::size_t r = 0; r < current_->ids.size(); ++r) {
     damaged_ = damaged_ || !current_->slot(r, 0).opened.ok;
-    names_.emplace_back(current_->nameHashes[r], current_->ids[r]);
+    if (!current_->nameHashes.empty())
+      names_.emplace_back(current_->nameHashes[r], current_->ids[r]);
   }
   return true;
 }
@@ -253,6 +256,10 @@ void walkAccounts(Connection& cn, const std::function<void(const AccountView&)>&
     for (std::size_t i = 0; i < kFieldCount; ++i)
       row[i] = storedField(scan.get(), static_cast<int>(i));
     for (std::size_t i = 0; i < kFieldCount; ++i) {
+      if (cn.form() == Form::Plain && !looksSealed(row[i])) {  // the file's own bytes
+        view[i] = row[i].null ? std::nullopt : std::optional(row[i].bytes);
+        continue;
+      }
       values[i] = openStored(cn, row, i);
       view[i] = values[i] ? std::optional<std::string_view>(*values[i]) : std::nullopt;
     }

@@ -24,8 +24,8 @@ struct SealedRows;
 // A walk over every account of a store sealed whole, in store order: the rows are read from
 // the file a batch at a time on this thread while a second one opens their fields ahead (this
 // one helps where it would otherwise wait), so that a million accounts take both cores. A walk
-// that reads every row and writes none gives the connection's catalog every name: that is the
-// only way the catalog is filled.
+// of names and types that reads every row and writes none gives the connection's catalog every
+// name: that is the only way the catalog is filled.
 class SealedScan {
  public:
   using Fields = std::array<bool, kFieldCount>;
@@ -34,9 +34,9 @@ class SealedScan {
   static constexpr Fields kEveryField = {true, true, true, true, true};
 
   // The rows of a store sealed whole read from the file by a thread of their own, for the first
-  // walk after unlocking: the key is derived meanwhile, on the other core. The walk takes them
-  // if the file has not changed since.
-  static std::shared_ptr<SealedRows> readAhead(Connection& cn);
+  // walk after unlocking: the key is derived meanwhile, on the other core. A walk of the same
+  // fields takes them if the file has not changed since.
+  static std::shared_ptr<SealedRows> readAhead(Connection& cn, const Fields& wanted);
 
   // A walk that opens the `wanted` fields (the name always: it carries the account's nonce).
   SealedScan(Connection& cn, const Fields& wanted = kNameAndType);

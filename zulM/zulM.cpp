@@ -7,6 +7,7 @@
 #include "Controls.h"
 #include "ErrorReport.h"
 #include "Passphrase.h"
+#include "SealedScan.h"
 #include "Tray.h"
 #include "WindowManager.h"
 #include "zulCz.h"
@@ -30,7 +31,7 @@ void zulM::Form_Load() {
   cn.Open(QFile::encodeName(storePath_).toStdString());
   // 取消 ends the run before anything is shown or written.
   if (cn.isProtected() && !Module1::askPassphrase([this](const store::Secret& passphrase) {
-        return cn.unlock(passphrase);
+        return cn.unlock(passphrase, store::SealedScan::kNameAndType);
       }))
     return Module1::endProgram(0);
   txtXs->setSecret(cn.isProtected());  // copies of a protected store's contents do not linger
