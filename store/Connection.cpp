@@ -86,7 +86,9 @@ void Connection::Open(const std::string& path, Access access) {
   catalog_.reset();
   readAhead_.reset();
   ownWrites_ = std::make_shared<OwnWrites>();
+  keyTable_.clear();
   path_ = path;
+  access_ = access;
   const FileKind kind = fileKind(path);
   if (kind == FileKind::Missing)
     throw StoreError(errnum::kFileMissing, fillText(texts::kStoreMissing, path));
@@ -131,7 +133,25 @@ bool Connection::unlock(const Secret& passphrase, const Fields& readAhead) {
   });
   if (ahead.valid()) readAhead_ = ahead.get();
   if (!vault_) readAhead_.reset();
+  if (vault_) keyTable_ = keyTableBytes(*this);
   return vault_ != nullptr;
+}
+
+bool Connection::outdated() const {
+  int moved = 0;
+  sqlite3_file_control(db_, "main", SQLITE_FCNTL_HAS_MOVED, &moved);
+  return moved != 0 || schemaVersion() != schema_;
+}
+
+void Connection::reopen() {
+  const std::shared_ptr<const Vault> vault = vault_;
+  const std::string keyTable = keyTable_;
+  Open(std::string(path_), access_);
+  if (isProtected() && vault && keyTableBytes(*this) == keyTable) {
+    vault_ = vault;
+    keyTable_ = keyTable;
+    catalog_ = std::make_shared<NameCatalog>();
+  }
 }
 
 const Vault& Connection::vault() const {
@@ -145,6 +165,7 @@ void Connection::shareKey(const Connection& other) {
   vault_ = other.vault_;
   catalog_ = other.catalog_;
   ownWrites_ = other.ownWrites_;
+  keyTable_ = other.keyTable_;
 }
 
 void Connection::adopt(Form form, std::shared_ptr<const Vault> vault) {
@@ -153,6 +174,7 @@ void Connection::adopt(Form form, std::shared_ptr<const Vault> vault) {
   catalog_ = std::make_shared<NameCatalog>();
   readAhead_.reset();
   schema_ = schemaVersion();
+  keyTable_ = keyTableBytes(*this);
 }
 
 std::optional<std::uint32_t> Connection::changeCounter() const {

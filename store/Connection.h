@@ -34,6 +34,15 @@ class Connection {
   void Open(const std::string& path, Access access = Access::ReadWrite);
   bool IsOpen() const { return db_ != nullptr; }
 
+  // Whether this connection must be opened again before it reads or writes: the file at the
+  // path is another one (a sync client or a restored backup renamed it into place, or it is
+  // gone), or another program restructured it (protected, unprotected, a new passphrase).
+  bool outdated() const;
+  // Opens the file now at the path in this one's place. A protected store keeps its key when
+  // the key table is the one it was unlocked with; otherwise it is locked until unlocked again.
+  void reopen();
+  bool locked() const { return isProtected() && !vault_; }
+
   sqlite3* handle() const { return db_; }
   const std::string& path() const { return path_; }
 
@@ -73,6 +82,8 @@ class Connection {
 
   sqlite3* db_ = nullptr;
   std::string path_;
+  Access access_ = Access::ReadWrite;
+  std::string keyTable_;  // as it was when unlocked
   Form form_ = Form::Plain;
   int schema_ = 0;
   std::shared_ptr<const Vault> vault_;

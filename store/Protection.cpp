@@ -163,6 +163,16 @@ Form formOf(const Connection& cn) {
                                                                                  : Form::Whole;
 }
 
+std::string keyTableBytes(const Connection& cn) {
+  if (!cn.isProtected()) return {};
+  std::string bytes;
+  for (const std::string& value : firstColumn(cn, std::string("SELECT quote(盐)||quote(运算次数)||"
+                                                              "quote(内存)||quote(密钥) FROM ") +
+                                                      kKeyTable))
+    bytes += value + '\n';
+  return bytes;
+}
+
 std::shared_ptr<const Vault> unlock(Connection& cn, const Secret& passphrase,
                                     const std::function<void()>& whileDeriving) {
   const KeyRow key = readKey(cn);

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <string>
 #include <string_view>
 
 #include "Vault.h"
@@ -33,6 +34,9 @@ const char* passphraseProblem(std::string_view utf8, bool isNew);
 // The form of the open store, told by its key table: none in a plain store; one with the
 // column 格式 in a store sealed whole; one without it in a store whose contents alone are sealed.
 Form formOf(const Connection& cn);
+// The key table's bytes as stored (empty for a plain store): two stores with the same are
+// unlocked by the same passphrase to the same key.
+std::string keyTableBytes(const Connection& cn);
 
 // Reads the wrapped key of the open store's protection; null when the passphrase is wrong. A key
 // table that is not exactly one row of sane values throws StoreError before any derivation.

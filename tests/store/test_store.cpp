@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "Connection.h"
+#include "OwnWrites.h"
 #include "Recordset.h"
 #include "Statements.h"
 #include "TempStore.h"
@@ -217,6 +218,44 @@ class StoreTest : public QObject {
     release.join();
     QCOMPARE(opened.number() + updated.number(), 0);
     QCOMPARE(s->names(), "乙");
+  }
+
+  // A file renamed over the store (as sync clients do) or restructured in place by another
+  // program is noticed, and reopened the connection writes the file now at the path; the key
+  // goes along while the key table is the same. Writes of another connection are told from
+  // this process's own.
+  void followsTheFileAtThePath() {
+    s->add({"A|工作"});
+    const auto write = [&](store::Connection& c, const char* name) {
+      Recordset rs;
+      rs.Open(store::kSelectAll, c), rs.AddNew(), rs.SetField(store::kName, name), rs.Update();
+    };
+    const std::uint32_t at = *cn.changeCounter();
+    write(cn, "B");
+    QCOMPARE(cn.ownWrites().since(at, cn.changeCounter())->size(), 1u);
+    store::Connection other;
+    other.Open(s->path().toStdString());
+    write(other, "C");
+    QVERIFY(!cn.ownWrites().since(at, cn.changeCounter()) && !cn.outdated());
+    TempStore newer;
+    newer.add({"N|生活"});
+    newer.protect("pw");
+    QCOMPARE(::rename(newer.path().toUtf8(), s->path().toUtf8()), 0);
+    QVERIFY(cn.outdated());
+    cn.reopen();
+    QVERIFY(cn.locked() && cn.unlock(store::Secret("pw")));
+    write(cn, "D");
+    QCOMPARE(s->sql("SELECT count(*) FROM 账号集合"), QStringList{"2"});
+    QVERIFY(QFile::copy(s->path(), s->dir() + "/copy") &&
+            ::rename((s->dir() + "/copy").toUtf8(), s->path().toUtf8()) == 0 && cn.outdated());
+    cn.reopen();
+    QVERIFY(!cn.locked());
+    other.Open(s->path().toStdString());
+    QVERIFY(other.unlock(store::Secret("pw")));
+    store::changePassphrase(other, store::Secret("new"));
+    QVERIFY(cn.outdated());
+    cn.reopen();
+    QVERIFY(cn.locked());
   }
 
   // Refused as damaged before any key derivation (none could hang), the file left as it was.
