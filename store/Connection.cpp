@@ -9,6 +9,7 @@
 #include <future>
 #include <vector>
 
+#include "Identity.h"
 #include "NameCatalog.h"
 #include "OwnWrites.h"
 #include "Protection.h"
@@ -147,6 +148,7 @@ void Connection::reopen() {
   const std::shared_ptr<const Vault> vault = vault_;
   const std::string keyTable = keyTable_;
   Open(std::string(path_), access_);
+  if (access_ == Access::ReadWrite) prepareIdentities(*this);
   if (isProtected() && vault && keyTableBytes(*this) == keyTable) {
     vault_ = vault;
     keyTable_ = keyTable;

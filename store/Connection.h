@@ -38,8 +38,9 @@ class Connection {
   // path is another one (a sync client or a restored backup renamed it into place, or it is
   // gone), or another program restructured it (protected, unprotected, a new passphrase).
   bool outdated() const;
-  // Opens the file now at the path in this one's place. A protected store keeps its key when
-  // the key table is the one it was unlocked with; otherwise it is locked until unlocked again.
+  // Opens the file now at the path in this one's place (ready for identities when it may be
+  // written). A protected store keeps its key when the key table is the one it was unlocked
+  // with; otherwise it is locked until unlocked again.
   void reopen();
   bool locked() const { return isProtected() && !vault_; }
 

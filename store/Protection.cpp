@@ -127,7 +127,7 @@ void rewriteRows(Connection& cn, Form form, const Vault* vault) {
     }
     cn.check(sqlite3_reset(read.get()));
     if (slice.empty()) return;
-    for (const auto& [rowid, account] : slice) writer.update(rowid, account);
+    for (const auto& [rowid, account] : slice) writer.reseal(rowid, account);
     last = slice.back().first;
   }
 }

@@ -3,8 +3,11 @@
 #include <algorithm>
 
 #include "Connection.h"
+#include "Identity.h"
 #include "NameCatalog.h"
 #include "OwnWrites.h"
+#include "StoredRow.h"
+#include "Timestamp.h"
 
 namespace store {
 namespace {
@@ -15,17 +18,18 @@ unsigned maskOf(const RowWriter::Fields& which) {
   return mask;
 }
 
-std::string writeSql(bool insert, const RowWriter::Fields& which) {
+std::string writeSql(int kind, const RowWriter::Fields& which) {
   std::string columns, values;
   for (std::size_t i = 0; i < kFieldCount; ++i) {
     if (!which[i]) continue;
     const char* comma = columns.empty() ? "" : ",";
-    columns += comma + std::string(kFields[i]) + (insert ? "" : "=?");
+    columns += comma + std::string(kFields[i]) + (kind == 0 ? "" : "=?");
     values += comma + std::string("?");
   }
-  if (!insert) return "UPDATE 账号集合 SET " + columns + " WHERE rowid=?";
-  if (columns.empty()) return "INSERT INTO 账号集合 DEFAULT VALUES";
-  return "INSERT INTO 账号集合(" + columns + ") VALUES(" + values + ")";
+  if (kind == 2) return "UPDATE 账号集合 SET " + columns + " WHERE rowid=?";
+  if (kind == 1) return "UPDATE 账号集合 SET " + columns + " WHERE rowid=? RETURNING " + kIdentity;
+  return "INSERT INTO 账号集合(" + columns + (columns.empty() ? "" : ",") + kIdentity +
+         ") VALUES(" + values + (values.empty() ? "" : ",") + "?)";
 }
 
 std::string_view nameOf(const Account& account) {
@@ -53,18 +57,26 @@ RowWriter::RowWriter(const Connection& cn)
     : RowWriter(cn, cn.form(), cn.isProtected() ? &cn.vault() : nullptr) {}
 
 RowWriter::RowWriter(const Connection& cn, Form form, const Vault* vault)
-    : cn_(cn), form_(form), vault_(vault) {}
+    : cn_(cn), form_(form), vault_(vault) {
+  prepareIdentities(cn);
+}
 
-sqlite3_stmt* RowWriter::statement(bool insert, const Fields& which) {
-  Statement& statement = statements_[(insert ? 1u << kFieldCount : 0u) | maskOf(which)];
-  if (!statement) statement = prepare(cn_, writeSql(insert, which));
+sqlite3_stmt* RowWriter::statement(Kind kind, const Fields& which) {
+  Statement& statement = statements_[(kind << kFieldCount) | maskOf(which)];
+  if (!statement) statement = prepare(cn_, writeSql(kind, which));
   sqlite3_reset(statement.get());
   sqlite3_clear_bindings(statement.get());
   return statement.get();
 }
 
-// A sealed form binds all five, a plain store those given, as ?1, ?2, ...
-void RowWriter::bind(sqlite3_stmt* statement, const Account& account, const Fields& which) {
+sqlite3_stmt* RowWriter::fixed(std::size_t i, const std::string& sql) {
+  if (!fixed_[i]) fixed_[i] = prepare(cn_, sql);
+  sqlite3_reset(fixed_[i].get());
+  return fixed_[i].get();
+}
+
+// A sealed form binds all five, a plain store those given, as ?1, ?2, ...; returns how many.
+int RowWriter::bind(sqlite3_stmt* statement, const Account& account, const Fields& which) {
   RowToStore row;
   if (form_ == Form::Plain) {
     for (std::size_t i = 0; i < kFieldCount; ++i)
@@ -84,36 +96,92 @@ void RowWriter::bind(sqlite3_stmt* statement, const Account& account, const Fiel
                   : sqlite3_bind_text64(statement, index, b.data(), b.size(), SQLITE_TRANSIENT,
                                         SQLITE_UTF8));
   }
+  return index;
 }
 
-bool RowWriter::step(sqlite3_stmt* statement) {
-  cn_.check(sqlite3_step(statement));
-  return sqlite3_changes64(cn_.handle()) > 0;
+void RowWriter::bindBlob(sqlite3_stmt* statement, int index, std::string_view bytes) {
+  cn_.check(sqlite3_bind_blob64(statement, index, bytes.data(), bytes.size(), SQLITE_TRANSIENT));
 }
 
-RowId RowWriter::insert(const Account& account, const Fields& which) {
+std::optional<std::string> RowWriter::stepReturning(sqlite3_stmt* statement) {
+  std::optional<std::string> identity;
+  int rc;
+  while ((rc = sqlite3_step(statement)) == SQLITE_ROW)
+    identity = std::string(storedField(statement, 0).bytes);
+  cn_.check(rc);
+  return identity;
+}
+
+void RowWriter::setVersions(std::string_view identity, std::string_view versions) {
+  sqlite3_stmt* put =
+      fixed(0, std::string("INSERT OR REPLACE INTO ") + kVersionTable + " VALUES(?1,?2)");
+  bindBlob(put, 1, identity);
+  bindBlob(put, 2, versions);
+  cn_.check(sqlite3_step(put));
+}
+
+RowId RowWriter::insert(const Account& account, const Fields& which, std::string_view identity,
+                        std::string_view versions) {
   const Fields& written = form_ == Form::Plain ? which : kAll;
-  sqlite3_stmt* insert = statement(true, written);
-  bind(insert, account, written);
-  step(insert);
+  sqlite3_stmt* insert = statement(kInsert, written);
+  const std::string fresh = identity.empty() ? newIdentity() : std::string();
+  if (identity.empty()) identity = fresh;
+  bindBlob(insert, bind(insert, account, written) + 1, identity);
+  cn_.check(sqlite3_step(insert));
+  if (!versions.empty()) setVersions(identity, versions);
   return sqlite3_last_insert_rowid(cn_.handle());
 }
 
-bool RowWriter::update(RowId row, const Account& account, const Fields& which) {
+bool RowWriter::update(RowId row, const Account& account, const Fields& which,
+                       std::string_view versions) {
   const Fields& written = form_ == Form::Plain ? which : kAll;
   if (maskOf(written) == 0) return true;  // nothing to write
-  sqlite3_stmt* update = statement(false, written);
-  bind(update, account, written);
-  sqlite3_bind_int64(update, static_cast<int>(std::count(written.begin(), written.end(), true)) + 1,
-                     row);
-  return step(update);
+  sqlite3_stmt* update = statement(kUpdate, written);
+  sqlite3_bind_int64(update, bind(update, account, written) + 1, row);
+  const std::optional<std::string> identity = stepReturning(update);
+  if (!identity) return false;
+  if (identity->size() != kIdentitySize) return true;  // added by an older release meanwhile
+  if (versions.empty()) {
+    sqlite3_stmt* get =
+        fixed(1, std::string("SELECT 版本 FROM ") + kVersionTable + " WHERE " + kIdentity + "=?1");
+    bindBlob(get, 1, *identity);
+    const std::optional<std::string> known = stepReturning(get);
+    setVersions(*identity, nextVersions(known ? *known : firstVersion(*identity)));
+  } else {
+    setVersions(*identity, versions);
+  }
+  return true;
+}
+
+void RowWriter::reseal(RowId row, const Account& account) {
+  sqlite3_stmt* update = statement(kReseal, kAll);
+  sqlite3_bind_int64(update, bind(update, account, kAll) + 1, row);
+  cn_.check(sqlite3_step(update));
 }
 
 bool RowWriter::remove(RowId row) {
-  if (!remove_) remove_ = prepare(cn_, "DELETE FROM 账号集合 WHERE rowid=?1");
-  sqlite3_reset(remove_.get());
-  sqlite3_bind_int64(remove_.get(), 1, row);
-  return step(remove_.get());
+  sqlite3_stmt* remove =
+      fixed(2, std::string("DELETE FROM 账号集合 WHERE rowid=?1 RETURNING ") + kIdentity);
+  sqlite3_bind_int64(remove, 1, row);
+  const std::optional<std::string> identity = stepReturning(remove);
+  if (!identity) return false;
+  if (identity->size() != kIdentitySize) return true;
+  const std::string now = timestampNow();
+  sqlite3_stmt* record =
+      fixed(3, std::string("INSERT OR REPLACE INTO ") + kDeletedTable + " VALUES(?1,?2)");
+  bindBlob(record, 1, *identity);
+  sqlite3_bind_text(record, 2, now.c_str(), -1, SQLITE_TRANSIENT);
+  cn_.check(sqlite3_step(record));
+  sqlite3_stmt* versions =
+      fixed(4, std::string("DELETE FROM ") + kVersionTable + " WHERE " + kIdentity + "=?1");
+  bindBlob(versions, 1, *identity);
+  cn_.check(sqlite3_step(versions));
+  const std::string longAgo = timestampNow(2);
+  sqlite3_stmt* prune =
+      fixed(5, std::string("DELETE FROM ") + kDeletedTable + " WHERE 删除时间 < ?1");
+  sqlite3_bind_text(prune, 1, longAgo.c_str(), -1, SQLITE_TRANSIENT);
+  cn_.check(sqlite3_step(prune));
+  return true;
 }
 
 RowId insertAccount(Connection& cn, const Account& account, const RowWriter::Fields& which) {

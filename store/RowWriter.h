@@ -1,9 +1,10 @@
 #pragma once
 
 // The one place that writes accounts into the file: the windows' record sets, the conversions
-// of a whole store and the import all write through it.
+// of a whole store, the import and the merge all write through it.
 #include <array>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "Account.h"
@@ -15,7 +16,8 @@ namespace store {
 class Connection;
 
 // Takes an account's five values, seals them where the form asks for it, and inserts, updates
-// or removes a row. The caller chooses the transaction.
+// or removes a row, keeping the account's identity, its versions and its deletion record. The
+// caller chooses the transaction.
 class RowWriter {
  public:
   // Which fields a write stores: on a plain store those given (an update leaves the others as
@@ -28,21 +30,35 @@ class RowWriter {
   explicit RowWriter(const Connection& cn);
   RowWriter(const Connection& cn, Form form, const Vault* vault);
 
-  RowId insert(const Account& account, const Fields& which = kAll);
-  // False when the row no longer exists.
-  bool update(RowId row, const Account& account, const Fields& which = kAll);
+  // A new account, with a new identity unless it brings its own (and then its versions, if
+  // known).
+  RowId insert(const Account& account, const Fields& which = kAll, std::string_view identity = {},
+               std::string_view versions = {});
+  // A change of the account in `row`: a new version of it, unless the versions of the one it
+  // now equals are given. False when the row no longer exists.
+  bool update(RowId row, const Account& account, const Fields& which = kAll,
+              std::string_view versions = {});
+  // The same account stored again in another form: not a change.
+  void reseal(RowId row, const Account& account);
+  // Removes the account, keeping its identity and the time as its deletion record (records
+  // older than two years go). False when the row no longer exists.
   bool remove(RowId row);
 
  private:
-  sqlite3_stmt* statement(bool insert, const Fields& which);
-  void bind(sqlite3_stmt* statement, const Account& account, const Fields& which);
-  bool step(sqlite3_stmt* statement);
+  enum Kind { kInsert, kUpdate, kReseal };
+  sqlite3_stmt* statement(Kind kind, const Fields& which);
+  sqlite3_stmt* fixed(std::size_t i, const std::string& sql);
+  int bind(sqlite3_stmt* statement, const Account& account, const Fields& which);
+  void bindBlob(sqlite3_stmt* statement, int index, std::string_view bytes);
+  // Steps a statement that returns the identity of the row it wrote; nullopt when none.
+  std::optional<std::string> stepReturning(sqlite3_stmt* statement);
+  void setVersions(std::string_view identity, std::string_view versions);
 
   const Connection& cn_;
   Form form_;
   const Vault* vault_;
-  std::array<Statement, 2 << kFieldCount> statements_;  // by insert/update and fields written
-  Statement remove_;
+  std::array<Statement, 3 << kFieldCount> statements_;  // by kind and fields written
+  std::array<Statement, 6> fixed_;
 };
 
 // A write of one account by the windows: a durable transaction of its own that first makes

@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "Account.h"
+#include "Identity.h"
 #include "StoreError.h"
 #include "Texts.h"
 
@@ -18,8 +19,9 @@ namespace store {
 namespace {
 
 std::string schema() {
-  return "BEGIN; CREATE TABLE 账号集合(" + columnList(" TEXT") + "); CREATE INDEX 账号集合_" +
-         kName + " ON 账号集合(" + kName + "); COMMIT;";
+  return "BEGIN; CREATE TABLE 账号集合(" + columnList(" TEXT") + ", " + kIdentity +
+         " BLOB); CREATE INDEX 账号集合_" + kName + " ON 账号集合(" + kName + "); " +
+         identityTables() + " COMMIT;";
 }
 
 constexpr std::string_view kSQLiteMagic{"SQLite format 3\0", 16};

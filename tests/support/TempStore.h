@@ -53,7 +53,9 @@ class TempStore {
     for (const QString& account : accounts) {
       const QStringList given = account.split('|');
       const QStringList defaults = {"", "∅", "内容", kTime, kTime};
-      sql("INSERT INTO 账号集合 VALUES(?,?,?,?,?)", given + defaults.mid(given.size()));
+      sql("INSERT INTO 账号集合(" + QString::fromStdString(store::columnList()) +
+              ") VALUES(?,?,?,?,?)",
+          given + defaults.mid(given.size()));
     }
   }
   // Protects the store as kelvarn-store does.
@@ -62,7 +64,10 @@ class TempStore {
     cn.Open(path().toStdString());
     store::protect(cn, store::Secret(passphrase));
   }
-  QStringList rows() const { return sql("SELECT * FROM 账号集合 ORDER BY rowid"); }
+  QStringList rows() const {
+    return sql("SELECT " + QString::fromStdString(store::columnList()) +
+               " FROM 账号集合 ORDER BY rowid");
+  }
   QString names() const { return sql("SELECT 账号名称 FROM 账号集合 ORDER BY rowid").join(' '); }
 
  private:

@@ -14,7 +14,7 @@ same new.db
 expect 0 "已导入 5 个账号" import "$data/jet3.mdb" jet3.db
 same jet3.db "$data/jet3.json"
 "$tool" init old.db 2> /dev/null
-sqlite3 old.db "INSERT INTO 账号集合 VALUES($first)"
+sqlite3 old.db "INSERT INTO 账号集合(账号名称,账号类型,账号内容,创建时间,最后修改) VALUES($first)"
 expect 0 "已导入 7 个账号" import "$fixture" old.db
 [ "$(sqlite3 old.db "DELETE FROM 账号集合 WHERE rowid = 1 RETURNING 账号名称")" = 先有 ] ||
   fail "existing row not first"
@@ -63,7 +63,7 @@ bad no-field.mdb 'data[:] = data.replace(u16("最后修改"), u16("最后更改"
 bad number-field.mdb 'data[3 * 4096 + 63 + 3 * 25] = 0x04' "字段“创建时间”的类型" # Long Integer
 expect 2 "用法" import "$fixture"
 
-sqlite3 target.db "INSERT INTO 账号集合 VALUES($first); CREATE TRIGGER stop BEFORE INSERT ON
+sqlite3 target.db "INSERT INTO 账号集合(账号名称,账号类型,账号内容,创建时间,最后修改) VALUES($first); CREATE TRIGGER stop BEFORE INSERT ON
   账号集合 WHEN NEW.账号名称 = '长内容' BEGIN SELECT RAISE(ABORT, '写入中断'); END"
 cp target.db target.before
 expect 1 "写入中断" import "$fixture" target.db

@@ -7,14 +7,17 @@ source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
 expect 0 "已新建空的账号库" init store.db
 [ "$(stat -c %a store.db)" = 600 ] || fail "mode $(stat -c %a store.db), want 600"
-[ "$(sqlite3 store.db .schema)" = "CREATE TABLE 账号集合(账号名称 TEXT, 账号类型 TEXT, 账号内容 TEXT, 创建时间 TEXT, 最后修改 TEXT);
-CREATE INDEX 账号集合_账号名称 ON 账号集合(账号名称);" ] || fail "schema: $(sqlite3 store.db .schema)"
+[ "$(sqlite3 store.db .schema)" = "CREATE TABLE 账号集合(账号名称 TEXT, 账号类型 TEXT, 账号内容 TEXT, 创建时间 TEXT, 最后修改 TEXT, 标识 BLOB);
+CREATE INDEX 账号集合_账号名称 ON 账号集合(账号名称);
+CREATE TABLE 账号版本(标识 BLOB PRIMARY KEY, 版本 BLOB NOT NULL) WITHOUT ROWID;
+CREATE TABLE 已删账号(标识 BLOB PRIMARY KEY, 删除时间 TEXT NOT NULL) WITHOUT ROWID;
+CREATE INDEX 账号集合_无标识 ON 账号集合(标识) WHERE 标识 IS NULL;" ] || fail "schema: $(sqlite3 store.db .schema)"
 [ "$("$tool" export store.db --format json)" = "[]" ] || fail "empty json"
 [ "$("$tool" export store.db)" = "$(printf '账号名称,账号类型,账号内容,创建时间,最后修改\r')" ] ||
   fail "empty csv"
 cp store.db empty.db
 
-sqlite3 store.db "INSERT INTO 账号集合 SELECT value->>'账号名称', value->>'账号类型', value->>'账号内容',
+sqlite3 store.db "INSERT INTO 账号集合(账号名称,账号类型,账号内容,创建时间,最后修改) SELECT value->>'账号名称', value->>'账号类型', value->>'账号内容',
   value->>'创建时间', value->>'最后修改' FROM json_each(readfile('$data/legacy-zuld.json')) ORDER BY key"
 cp store.db store.before
 expect 1 "已存在" init store.db

@@ -8,7 +8,7 @@ contents() { sqlite3 s.db "SELECT quote(账号名称),quote(账号类型),quote(
 run() { "$tool" "${@:2}" --passphrase-fd 3 3< <(printf '%s' "$1") > out.txt 2> err.txt; }
 
 "$tool" import "$data/legacy-zuld.mdb" s.db 2> /dev/null
-sqlite3 s.db "INSERT INTO 账号集合 VALUES('记号 MARKER-5f3a', '类 MARKER-5f3a', 'MARKER-5f3a 密码', 'MARKER-5f3a', NULL)"
+sqlite3 s.db "INSERT INTO 账号集合(账号名称,账号类型,账号内容,创建时间,最后修改) VALUES('记号 MARKER-5f3a', '类 MARKER-5f3a', 'MARKER-5f3a 密码', 'MARKER-5f3a', NULL)"
 contents > plain.txt
 "$tool" export s.db --format json > plain.json
 run $'secret\n' protect s.db || fail "protect: $(cat err.txt)"

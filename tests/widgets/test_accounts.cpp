@@ -56,7 +56,8 @@ class AccountsTest : public QObject {
     QCOMPARE(rebuild(), ",, y1:生活[c1:B]SXT zulM");  // not the types of an earlier table
     m.s.sql(
         "WITH RECURSIVE n(i) AS (SELECT 2 UNION SELECT i + 1 FROM n LIMIT 39999) "
-        "INSERT INTO 账号集合 SELECT i, 't', 'x' || i, '', '' FROM n");
+        "INSERT INTO 账号集合(账号名称,账号类型,账号内容,创建时间,最后修改) SELECT i, 't', 'x' || "
+        "i, '', '' FROM n");
     rebuild();  // more rows than a 16-bit count holds: the last one has its node and shows
     m.doubleClick("c40000");
     QCOMPARE(m.view(), "x40000");
