@@ -87,8 +87,8 @@ int main(int argc, char** argv) {
                          nullptr, nullptr, nullptr));
   sqlite3_stmt* insert = nullptr;
   check(db, sqlite3_prepare_v2(db,
-                               "INSERT INTO 账号集合(账号名称,账号类型,账号内容,创建时间,最后修改) "
-                               "VALUES(?,?,?,?,?)",
+                               "INSERT INTO 账号集合(账号名称,账号类型,账号内容,创建时间,最后修改,"
+                               "标识) VALUES(?,?,?,?,?,randomblob(16))",
                                -1, &insert, nullptr));
   for (long long i = 0; i < rows; ++i) {
     const Account a = account(random, types);

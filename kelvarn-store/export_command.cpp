@@ -1,3 +1,4 @@
+#include <sodium.h>
 #include <sys/mman.h>
 #include <sys/sendfile.h>
 #include <unistd.h>
@@ -11,8 +12,9 @@
 #include <system_error>
 #include <vector>
 
+#include "AccountWalk.h"
 #include "Connection.h"
-#include "SealedScan.h"
+#include "Identity.h"
 #include "StoreError.h"
 #include "Texts.h"
 #include "commands.h"
@@ -22,7 +24,16 @@
 
 namespace {
 
-using Row = store::AccountView;
+using Row = store::WalkedAccount;
+
+// An identity as export writes it: 32 hexadecimal digits; none where the account has none.
+exporting::FieldView identityText(std::string_view identity, std::string& room) {
+  if (identity.size() != store::kIdentitySize) return std::nullopt;
+  room.resize(2 * identity.size() + 1);
+  sodium_bin2hex(room.data(), room.size(), reinterpret_cast<const unsigned char*>(identity.data()),
+                 identity.size());
+  return std::string_view(room.data(), 2 * identity.size());
+}
 
 class Writer {
  public:
@@ -35,36 +46,43 @@ class Writer {
 class CsvWriter : public Writer {
  public:
   void start(std::string& out) override {
-    Row names;
-    for (std::size_t i = 0; i < names.size(); ++i) names[i] = store::kFields[i];
-    row(out, names);
+    for (const char* field : store::kFields) (out += field) += ',';
+    (out += store::kIdentity) += "\r\n";
   }
   void row(std::string& out, const Row& row) override {
-    for (const auto& field : row) exporting::appendCsv(out, field), out += ',';
-    out.back() = '\r';
-    out += '\n';
+    for (const auto& field : row.fields) exporting::appendCsv(out, field), out += ',';
+    exporting::appendCsv(out, identityText(row.identity, room_));
+    out += "\r\n";
   }
   void end(std::string&) override {}
+
+ private:
+  std::string room_;
 };
 
 class JsonWriter : public Writer {
  public:
   JsonWriter() {
     for (std::size_t i = 0; i < keys_.size(); ++i)
-      exporting::appendJson(keys_[i] = i ? "," : "{", store::kFields[i]), keys_[i] += ':';
+      exporting::appendJson(keys_[i] = i ? "," : "{",
+                            i < store::kFieldCount ? store::kFields[i] : store::kIdentity),
+          keys_[i] += ':';
   }
   void start(std::string& out) override { out += '['; }
   void row(std::string& out, const Row& row) override {
     out += first_ ? "\n" : ",\n";
     first_ = false;
-    for (std::size_t i = 0; i < row.size(); ++i) exporting::appendJson(out += keys_[i], row[i]);
+    for (std::size_t i = 0; i < store::kFieldCount; ++i)
+      exporting::appendJson(out += keys_[i], row.fields[i]);
+    exporting::appendJson(out += keys_.back(), identityText(row.identity, room_));
     out += '}';
   }
   void end(std::string& out) override { out += first_ ? "]\n" : "\n]\n"; }
 
  private:
   bool first_ = true;
-  std::array<std::string, store::kFieldCount> keys_;  // {"账号名称": and the others
+  std::array<std::string, store::kFieldCount + 1> keys_;  // {"账号名称": and the others
+  std::string room_;
 };
 
 std::unique_ptr<Writer> writerFor(const std::string& format) {

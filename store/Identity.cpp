@@ -55,6 +55,11 @@ std::string nextVersions(std::string_view versions) {
   return next;
 }
 
+bool hasIdentities(const Connection& cn) {
+  return has(cn, std::string("SELECT name FROM pragma_table_info('账号集合') WHERE name='") +
+                     kIdentity + "'");
+}
+
 std::string identityTables() {
   return std::string("CREATE TABLE IF NOT EXISTS ") + kVersionTable + "(" + kIdentity +
          " BLOB PRIMARY KEY, 版本 BLOB NOT NULL) WITHOUT ROWID; CREATE TABLE IF NOT EXISTS " +
@@ -65,9 +70,7 @@ std::string identityTables() {
 }
 
 void prepareIdentities(const Connection& cn) {
-  const bool column = has(cn, std::string("SELECT name FROM pragma_table_info('账号集合') WHERE "
-                                          "name='") +
-                                  kIdentity + "'");
+  const bool column = hasIdentities(cn);
   if (column &&
       has(cn, std::string("SELECT name FROM sqlite_master WHERE name='") + kDeletedTable + "'") &&
       !has(cn, std::string("SELECT rowid FROM 账号集合 WHERE ") + kIdentity + " IS NULL LIMIT 1"))

@@ -24,6 +24,10 @@ std::string firstVersion(std::string_view identity);
 // A new version before `versions`, the oldest dropped beyond kVersionsKept.
 std::string nextVersions(std::string_view versions);
 
+// Whether the store's accounts have identities (stores of older releases have none until they
+// are written).
+bool hasIdentities(const Connection& cn);
+
 // The tables of versions and deletions, and the index that finds accounts without identity.
 std::string identityTables();
 

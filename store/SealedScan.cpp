@@ -238,34 +238,4 @@ std::optional<std::string_view> SealedScan::opened(std::size_t field) const {
   return opened.value;
 }
 
-void walkAccounts(Connection& cn, const std::function<void(const AccountView&)>& take) {
-  AccountView view;
-  if (cn.form() == Form::Whole) {
-    SealedScan scan(cn, SealedScan::kEveryField);
-    while (scan.next()) {
-      for (std::size_t i = 0; i < kFieldCount; ++i) view[i] = scan.opened(i);
-      take(view);
-    }
-    return;
-  }
-  const Statement scan = prepare(cn, "SELECT " + columnList() + " FROM 账号集合 ORDER BY rowid");
-  std::array<Value, kFieldCount> values;
-  int rc;
-  while ((rc = sqlite3_step(scan.get())) == SQLITE_ROW) {
-    StoredRow row;
-    for (std::size_t i = 0; i < kFieldCount; ++i)
-      row[i] = storedField(scan.get(), static_cast<int>(i));
-    for (std::size_t i = 0; i < kFieldCount; ++i) {
-      if (cn.form() == Form::Plain && !looksSealed(row[i])) {  // the file's own bytes
-        view[i] = row[i].null ? std::nullopt : std::optional(row[i].bytes);
-        continue;
-      }
-      values[i] = openStored(cn, row, i);
-      view[i] = values[i] ? std::optional<std::string_view>(*values[i]) : std::nullopt;
-    }
-    take(view);
-  }
-  cn.check(rc);
-}
-
 }  // namespace store

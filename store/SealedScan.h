@@ -5,7 +5,6 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
-#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -82,11 +81,5 @@ class SealedScan {
   bool stop_ = false;
   std::thread worker_;
 };
-
-// Every account of a store in store order, its fields as the windows see them, read the
-// fastest way the store's form allows (on a store sealed whole, opened on both cores). The
-// views are valid during the call.
-using AccountView = std::array<std::optional<std::string_view>, kFieldCount>;
-void walkAccounts(Connection& cn, const std::function<void(const AccountView&)>& take);
 
 }  // namespace store

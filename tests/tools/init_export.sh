@@ -13,7 +13,7 @@ CREATE TABLE 账号版本(标识 BLOB PRIMARY KEY, 版本 BLOB NOT NULL) WITHOUT
 CREATE TABLE 已删账号(标识 BLOB PRIMARY KEY, 删除时间 TEXT NOT NULL) WITHOUT ROWID;
 CREATE INDEX 账号集合_无标识 ON 账号集合(标识) WHERE 标识 IS NULL;" ] || fail "schema: $(sqlite3 store.db .schema)"
 [ "$("$tool" export store.db --format json)" = "[]" ] || fail "empty json"
-[ "$("$tool" export store.db)" = "$(printf '账号名称,账号类型,账号内容,创建时间,最后修改\r')" ] ||
+[ "$("$tool" export store.db)" = "$(printf '账号名称,账号类型,账号内容,创建时间,最后修改,标识\r')" ] ||
   fail "empty csv"
 cp store.db empty.db
 
@@ -30,16 +30,21 @@ expect 2 "用法" init
 cmp -s store.db store.before || fail "init or export changed the store"
 python3 - "$data/legacy-zuld.json" <<'PY' || fail "exported rows"
 import csv, json, sys
-load = lambda path: json.load(open(path, encoding="utf-8"))
+ids = {}  # identities: none for rows another program put in, 32 hex digits for the import's
+def load(path, rows=None):
+    rows = rows or json.load(open(path, encoding="utf-8"))
+    ids[path] = {row.pop("标识", None) for row in rows}
+    return rows
 want = load(sys.argv[1])
 empty = [{k: "" if v is None else v for k, v in row.items()} for row in want]
 assert load("out.json") == want and load("imported.json") == empty
+assert ids["out.json"] == {None} and all(len(i) == 32 and int(i, 16) >= 0 for i in ids["imported.json"])
 with open("out.csv", encoding="utf-8", newline="") as f:
-    assert list(csv.DictReader(f, strict=True)) == empty
+    assert load("csv", list(csv.DictReader(f, strict=True))) == empty and ids["csv"] == {""}
 data = open("out.csv", "rb").read()  # no BOM, CRLF after every record
-assert data.startswith("账号名称,账号类型,账号内容,创建时间,最后修改\r\n".encode()) and data.endswith(b"\r\n")
+assert data.startswith("账号名称,账号类型,账号内容,创建时间,最后修改,标识\r\n".encode()) and data.endswith(b"\r\n")
 # Row 3 has an empty 最后修改, row 4 a null one: "" and nothing.
-assert b'2011-01-01 00:00:00,""\r\n' in data and b"2012-02-02 02:02:02,\r\n" in data
+assert b'2011-01-01 00:00:00,"",\r\n' in data and b"2012-02-02 02:02:02,,\r\n" in data
 PY
 
 expect 1 "找不到数据库文件" export nowhere.db

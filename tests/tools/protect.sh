@@ -8,7 +8,7 @@ contents() { sqlite3 s.db "SELECT quote(账号名称),quote(账号类型),quote(
 run() { "$tool" "${@:2}" --passphrase-fd 3 3< <(printf '%s' "$1") > out.txt 2> err.txt; }
 
 "$tool" import "$data/legacy-zuld.mdb" s.db 2> /dev/null
-sqlite3 s.db "INSERT INTO 账号集合(账号名称,账号类型,账号内容,创建时间,最后修改) VALUES('记号 MARKER-5f3a', '类 MARKER-5f3a', 'MARKER-5f3a 密码', 'MARKER-5f3a', NULL)"
+sqlite3 s.db "INSERT INTO 账号集合 VALUES('记号 MARKER-5f3a', '类 MARKER-5f3a', 'MARKER-5f3a 密码', 'MARKER-5f3a', NULL, randomblob(16))"
 contents > plain.txt
 "$tool" export s.db --format json > plain.json
 run $'secret\n' protect s.db || fail "protect: $(cat err.txt)"
@@ -43,7 +43,9 @@ run $'new one\n' unprotect s.db || fail "unprotect: $(cat err.txt)"
 for command in export protect passphrase; do  # a store whose contents alone were sealed before
   cp "$data/contents-only.mdb" old.db
   run $'旧版 passphrase\n旧版 passphrase\n' $command old.db && run $'旧版 passphrase\n' export old.db \
-    --format json && cmp -s out.txt "$data/contents-only.json" || fail "$command of an older store"
+    --format json && sed -E 's/,"标识":("[0-9a-f]{32}"|null)//' out.txt | cmp -s - "$data/contents-only.json" ||
+    fail "$command of an older store"
+  [ $command = export ] || [ "$(grep -cE '"标识":"[0-9a-f]{32}"' out.txt)" = "$(grep -c '^{' "$data/contents-only.json")" ] || fail "no identities: $command"
 done
 [ "$(sqlite3 old.db "SELECT DISTINCT typeof(账号类型) FROM 账号集合")" = blob ] || fail "not sealed"
 [ "$(sqlite3 s.db "SELECT count(*) FROM 账号集合")" = 13 ] && ! run $'x\n' unprotect s.db &&
