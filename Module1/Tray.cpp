@@ -12,6 +12,7 @@
 #include <QWidget>
 
 #include "WindowManager.h"
+#include "XEmbedTray.h"
 
 namespace Module1 {
 
@@ -40,28 +41,40 @@ void showIcon() {
   tpicon.shown->show();
 }
 
-bool onWayland() {
-  return QGuiApplication::platformName().startsWith(QStringLiteral("wayland"));
+// Qt chooses between a StatusNotifierItem (over D-Bus, only if a host is registered at that
+// moment) and an XEmbed icon once, the first time its tray code runs (an icon, or the question
+// whether there is a tray), and keeps that choice: a panel that starts later would never get
+// the icon. So under X11 and Wayland Qt's tray code waits for a notification area; elsewhere it
+// is used at once.
+bool qtDecidesAtOnce() {
+  const QString platform = QGuiApplication::platformName();
+  return platform != QStringLiteral("xcb") && !platform.startsWith(QStringLiteral("wayland"));
 }
 
-// Under Wayland a notification area is a StatusNotifierItem host on the session bus, and Qt
-// looks for one only once, the first time its tray code runs: a panel that starts later would
-// never get the icon. So Qt's tray code is left alone until a host is there.
-class HostWatch : public QObject {
+// Watches for a notification area, a StatusNotifierItem host on the session bus or under X11
+// an XEmbed tray, and shows the icon once one is there.
+class TrayWatch : public QObject {
   Q_OBJECT
 
  public:
-  explicit HostWatch(QObject* parent) : QObject(parent), bus_(QDBusConnection::sessionBus()) {
+  explicit TrayWatch(QObject* parent) : QObject(parent), bus_(QDBusConnection::sessionBus()) {
     auto* owner =
         new QDBusServiceWatcher(kWatcher, bus_, QDBusServiceWatcher::WatchForOwnerChange, this);
-    connect(owner, &QDBusServiceWatcher::serviceOwnerChanged, this, &HostWatch::check);
+    connect(owner, &QDBusServiceWatcher::serviceOwnerChanged, this, &TrayWatch::check);
     for (const char* signal : {"StatusNotifierHostRegistered", "StatusNotifierHostUnregistered"})
       bus_.connect(kWatcher, kWatcherPath, kWatcher, QString::fromLatin1(signal), this,
                    SLOT(check()));
     check();
+    // A panel that takes both kinds may register its host just after it announces its XEmbed
+    // tray; Qt would then keep XEmbed for good. The host is given a moment first.
+    xembedLater_.setSingleShot(true);
+    connect(&xembedLater_, &QTimer::timeout, this, [] {
+      if (xembedTrayPresent()) showIcon();
+    });
+    onXEmbedTrayAppeared(this, [this] { xembedLater_.start(2000); });
   }
 
-  bool hostPresent = false;
+  bool present() const { return hostPresent_ || xembedTrayPresent(); }
 
  private slots:
   void check() {
@@ -72,19 +85,21 @@ class HostWatch : public QObject {
     auto* call = new QDBusPendingCallWatcher(bus_.asyncCall(get), this);
     connect(call, &QDBusPendingCallWatcher::finished, this, [this, call] {
       const QDBusPendingReply<QDBusVariant> reply = *call;
-      hostPresent = reply.isValid() && reply.value().variant().toBool();
-      if (hostPresent) showIcon();
+      hostPresent_ = reply.isValid() && reply.value().variant().toBool();
+      if (hostPresent_) showIcon();
       call->deleteLater();
     });
   }
 
  private:
   QDBusConnection bus_;
+  bool hostPresent_ = false;
+  QTimer xembedLater_;
 };
 
-HostWatch& hostWatch() {
-  static QPointer<HostWatch> watch;
-  if (!watch) watch = new HostWatch(QCoreApplication::instance());
+TrayWatch& trayWatch() {
+  static QPointer<TrayWatch> watch;
+  if (!watch) watch = new TrayWatch(QCoreApplication::instance());
   return *watch;
 }
 
@@ -93,7 +108,7 @@ HostWatch& hostWatch() {
 void addIcon() {
   ++tpicon.added;
   iconWanted = true;
-  if (!onWayland() || hostWatch().hostPresent) showIcon();
+  if (qtDecidesAtOnce() || trayWatch().present()) showIcon();
 }
 
 void deleteIcon() {
@@ -126,7 +141,7 @@ void hideToTray(QWidget* window) {
 
 bool trayAvailable() {
   if (trayOverride()) return *trayOverride();
-  return onWayland() ? hostWatch().hostPresent : QSystemTrayIcon::isSystemTrayAvailable();
+  return qtDecidesAtOnce() ? QSystemTrayIcon::isSystemTrayAvailable() : trayWatch().present();
 }
 
 void setTrayAvailable(std::optional<bool> available) {

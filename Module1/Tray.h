@@ -22,8 +22,8 @@ struct NotifyIconData {
 };
 extern NotifyIconData tpicon;
 
-// Adds the icon described by tpicon; its clicks go to tpicon.callback. Under Wayland it
-// appears once a notification area does, even one that starts later.
+// Adds the icon described by tpicon; its clicks go to tpicon.callback. Under X11 and Wayland
+// it appears once a notification area does, even one that starts later.
 void addIcon();
 // Removes it; does nothing when it is not there.
 void deleteIcon();

@@ -8,7 +8,7 @@ packages=(
   fonts-wqy-microhei fonts-noto-cjk
   qt6-wayland
   xvfb xdotool x11-utils trayer openbox imagemagick python3-xlib
-  dbus systemd xfce4-panel xfconf sway xwayland
+  dbus systemd xfce4-panel xfconf sway xwayland waybar
   libxcb1-dev
   desktop-file-utils
   python3 unicode-data

@@ -122,9 +122,9 @@ def items(env, nobody=False):  # the StatusNotifierItems registered with the pan
     return bus(env, "get-property", *WATCHER, "RegisteredStatusNotifierItems", nobody=nobody)
 
 
-def panel(env, nobody=False):  # xfce4-panel: a StatusNotifierItem host that takes XEmbed icons too
-    for _ in range(3):  # like trayer, it now and then fails to come up on a busy machine
-        child = spawn("xfce4-panel", env=env, nobody=nobody, stdout=subprocess.DEVNULL,
+def panel(env, nobody=False, program=("xfce4-panel",)):  # a StatusNotifierItem host: xfce4-panel
+    for _ in range(3):  # (it takes XEmbed icons too) or waybar; now and then one fails to come up
+        child = spawn(*program, env=env, nobody=nobody, stdout=subprocess.DEVNULL,
                       stderr=subprocess.DEVNULL)
         if wait(lambda: bus(env, "get-property", *WATCHER, "IsStatusNotifierHostRegistered",
                             nobody=nobody), 30):

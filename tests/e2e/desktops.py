@@ -20,14 +20,7 @@ def install(folder):  # the program beside an empty store of its own
 
 desk = Desktop(xfce=True)
 check("xfce4-panel hosts StatusNotifierItems on a session bus of its own", desk.tray) or finish()
-kelvarn = start(install(f"{TMP}/xfce"), log="xfce")
-main = wait(lambda: next((w for w in desk.windows(kelvarn.pid) if desk.title(w) == CAPTION), None))
-item = (wait(lambda: items(os.environ)) or ["-/-"])[0].split("/", 1)
-sni = lambda how, *args: bus(os.environ, how, item[0], "/" + item[1],  # noqa: E731
-                             "org.kde.StatusNotifierItem", *args)
-check(f"the main window maps; its icon registers with the panel: Kelvarn, tip {CAPTION}",
-      main and [sni("get-property", "Title"), (sni("get-property", "ToolTip") or [0] * 3)[2]]
-      == ["Kelvarn", CAPTION]) or finish()
+program = install(f"{TMP}/xfce")
 
 
 def icon():  # the middle of the blue pixels on the grey panel: the program's icon
@@ -41,28 +34,41 @@ def hide(what):
     return check(what, wait(lambda: not desk.mapped(main)))
 
 
-at = wait(lambda: (lambda first: first == icon() and first)(icon()))  # drawn in full
-check("the icon shows in the panel", at) or finish()
-check(f"the main window is moved to {PLACE}", desk.move(main, *PLACE))
-hide("隐藏到托盘 hides it")
-# A right click shows the panel's own menu; what it would ask of the icon does nothing.
-sni("call", "ContextMenu", "ii", "0", "0")
-check("the icon's context request leaves it hidden", not wait(lambda: desk.mapped(main), 2))
-desk.click(desk.root, *at)
 back = lambda: desk.mapped(main) and desk.place(main) == PLACE  # noqa: E731
-check("a left click brings it back where it was, on top and active",
-      wait(back) and desk.topmost(main) and wait(
-          lambda: desk.prop(desk.root, "_NET_ACTIVE_WINDOW")[0] == main.id))
-hide("hidden again")
-end(desk.tray)
-check("the panel goes away: the window comes back where it was", wait(back))
-desk.click(main, *HIDE)
 minimised = desk.d.intern_atom("_NET_WM_STATE_HIDDEN")
-check("隐藏到托盘 without a panel minimises it",
-      wait(lambda: minimised in (desk.prop(main, "_NET_WM_STATE") or [])))
-check("the task bar's restore brings it back where it was", desk.activate(main) and wait(back))
-check("nothing on stderr", not open(f"{ARTIFACTS}/xfce.log").read())
-end(kelvarn)
+for late in (False, True):  # the panel there first, then one starting after it (a login's race)
+    log = "xfce-late" if late else "xfce"
+    kelvarn = start(program, log=log)
+    main = wait(lambda: next((w for w in desk.windows(kelvarn.pid) if desk.title(w) == CAPTION), None))
+    if late:
+        print("xfce4-panel started after Kelvarn:")
+        desk.tray = panel(os.environ)
+    item = (wait(lambda: items(os.environ)) or ["-/-"])[0].split("/", 1)
+    sni = lambda how, *args: bus(os.environ, how, item[0], "/" + item[1],  # noqa: E731
+                                 "org.kde.StatusNotifierItem", *args)
+    check(f"the main window maps; its icon registers with the panel: Kelvarn, tip {CAPTION}",
+          main and [sni("get-property", "Title"), (sni("get-property", "ToolTip") or [0] * 3)[2]]
+          == ["Kelvarn", CAPTION]) or finish()
+    at = wait(lambda: (lambda first: first == icon() and first)(icon()))  # drawn in full
+    check("the icon shows in the panel", at) or finish()
+    check(f"the main window is moved to {PLACE}", desk.move(main, *PLACE))
+    hide("隐藏到托盘 hides it")
+    # A right click shows the panel's own menu; what it would ask of the icon does nothing.
+    sni("call", "ContextMenu", "ii", "0", "0")
+    check("the icon's context request leaves it hidden", not wait(lambda: desk.mapped(main), 2))
+    desk.click(desk.root, *at)
+    check("a left click brings it back where it was, on top and active",
+          wait(back) and desk.topmost(main) and wait(
+              lambda: desk.prop(desk.root, "_NET_ACTIVE_WINDOW")[0] == main.id))
+    hide("hidden again")
+    end(desk.tray)
+    check("the panel goes away: the window comes back where it was", wait(back))
+    desk.click(main, *HIDE)
+    check("隐藏到托盘 without a panel minimises it",
+          wait(lambda: minimised in (desk.prop(main, "_NET_WM_STATE") or [])))
+    check("the task bar's restore brings it back where it was", desk.activate(main) and wait(back))
+    check("nothing on stderr", not open(f"{ARTIFACTS}/{log}.log").read())
+    end(kelvarn)
 
 # Wayland: a session as nobody, with its own bus, home and runtime folder.
 home = f"{TMP}/nobody"
@@ -71,9 +77,10 @@ os.makedirs(f"{home}/run", mode=0o700)
 wayland = install(f"{home}/app")
 env = {"PATH": os.environ["PATH"], "HOME": home, "XDG_RUNTIME_DIR": f"{home}/run",
        "XDG_CONFIG_HOME": f"{home}/config", "LC_ALL": "C.UTF-8", "NO_AT_BRIDGE": "1"}
-os.makedirs(env["XDG_CONFIG_HOME"])
+os.makedirs(f"{env['XDG_CONFIG_HOME']}/waybar")
 open(f"{home}/sway", "w").write("xwayland enable\noutput HEADLESS-1 resolution 1280x800\n"
                                 'exec env > "$XDG_RUNTIME_DIR/session.env"\n')
+open(f"{home}/config/waybar/config", "w").write('{"modules-right": ["tray"]}')
 subprocess.run(["chown", "-R", "65534:65534", home], check=True)
 session_bus(env, nobody=True)
 shown = lambda: {k: v for k, v in (line.split("=", 1) for line in  # noqa: E731
@@ -102,16 +109,17 @@ def windows():  # sway's windows: (title, shell, app_id)
     return found
 
 
-for name, variables, shell in (("xwayland", ("DISPLAY", "WAYLAND_DISPLAY"), "xwayland"),
-                               ("wayland", ("WAYLAND_DISPLAY",), "xdg_shell")):
+for name, variables, shell, late in (  # each with a panel that starts after it
+        ("xwayland", ("DISPLAY", "WAYLAND_DISPLAY"), "xwayland", ("wayland", "waybar")),
+        ("wayland", ("WAYLAND_DISPLAY",), "xdg_shell", ("x11", "xfce4-panel"))):
     log = open(f"{ARTIFACTS}/{name}.log", "w")
     child = spawn(wayland, env={**env, **{v: session[v] for v in variables}}, nobody=True,
                   stdout=log, stderr=log)
     check(f"with {' and '.join(variables)} set it opens through {shell}",
           wait(lambda: (CAPTION, shell) in [w[:2] for w in windows()]), windows())
-    if shell == "xdg_shell":
-        host = panel({**env, "DISPLAY": session["DISPLAY"], "GDK_BACKEND": "x11"}, nobody=True)
-        check("a panel that starts later gets its icon", host and wait(lambda: items(env, True)))
+    host = panel({**env, **session, "GDK_BACKEND": late[0]}, True, late[1:])
+    check(f"{late[1]}, started later, gets its icon", host and wait(lambda: items(env, True)))
+    host and end(host)
     check("  nothing on stderr", not open(f"{ARTIFACTS}/{name}.log").read())
     end(child)
 
