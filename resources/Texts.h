@@ -111,7 +111,7 @@ inline constexpr char kStoreClosed[] = "记录集未打开。";
 inline constexpr char kStoreToolUsage[] =
     "用法：\n"
     "  kelvarn-store init STORE                       新建空的账号库\n"
-    "  kelvarn-store import OLD.mdb STORE             从旧版 Access 文件导入账号\n"
+    "  kelvarn-store import FILE STORE                从旧版 Access 文件或导出的 JSON/CSV 导入账号\n"
     "  kelvarn-store export STORE [--format csv|json] 把全部账号写到标准输出\n"
     "  kelvarn-store protect STORE                    用密码加密全部账号\n"
     "  kelvarn-store unprotect STORE                  去掉加密\n"
@@ -135,9 +135,10 @@ inline constexpr char kProtectDone[] = "账号库“%1”已加密：账号的�
 inline constexpr char kUnprotectDone[] = "账号库“%1”已去掉加密。";
 inline constexpr char kPassphraseDone[] = "账号库“%1”的密码已更改。";
 
-// kelvarn-store import: %1 is the Access file's path unless said otherwise.
+// kelvarn-store import: %1 is the path of the file imported unless said otherwise.
 inline constexpr char kImportUsage[] =
-    "用法：kelvarn-store import 旧文件.mdb 账号库 [--passphrase-fd N]";
+    "用法：kelvarn-store import 文件 账号库 [--passphrase-fd N]"
+    "（文件：旧版 Access 文件，或 kelvarn-store export 导出的 JSON/CSV）";
 inline constexpr char kImportMissing[] = "找不到文件“%1”。";
 inline constexpr char kImportUnreadable[] = "无法读取文件“%1”。";
 inline constexpr char kImportNotAccess[] = "文件“%1”不是 Access 数据库文件。";
