@@ -1,14 +1,26 @@
+#include <fcntl.h>
+#include <sodium.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
 #include <cstdio>
+#include <new>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "Connection.h"
+#include "Identity.h"
 #include "RowWriter.h"
 #include "Sql.h"
 #include "StoreError.h"
 #include "StoreFile.h"
 #include "Texts.h"
 #include "commands.h"
+#include "export_reader.h"
 #include "mdb_error.h"
 #include "mdb_reader.h"
 #include "passphrase_input.h"
@@ -16,18 +28,84 @@
 
 namespace {
 
+using Accounts = std::vector<exporting::ReadAccount>;
+
+// The whole of the file at path; std::bad_alloc when it does not fit in memory.
+std::string readFile(const std::string& path) {
+  // Non-blocking, so that a FIFO cannot hang the import.
+  const struct File {
+    int fd;
+    ~File() {
+      if (fd >= 0) ::close(fd);
+    }
+  } file{::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
+  const char* fault =
+      file.fd < 0 && errno == ENOENT ? texts::kImportMissing : texts::kImportUnreadable;
+  struct stat info {};
+  std::string text;
+  ssize_t got = -1;
+  if (file.fd >= 0 && ::fstat(file.fd, &info) == 0 && S_ISREG(info.st_mode)) {
+    text.reserve(static_cast<std::size_t>(info.st_size));
+    char buffer[1 << 16];
+    while ((got = ::read(file.fd, buffer, sizeof buffer)) > 0) text.append(buffer, got);
+  }
+  if (got < 0) throw legacy::ImportError(store::fillText(fault, path));
+  return text;
+}
+
+// The accounts of the file at path, told apart by content: an old Access file by its header,
+// an export of kelvarn-store by its first bytes.
+Accounts readSource(const std::string& path) {
+  if (store::fileKind(path) == store::FileKind::Access) {
+    Accounts accounts;
+    for (legacy::Account& row : legacy::readAccounts(path))
+      std::ranges::move(row, accounts.emplace_back().fields.begin());
+    return accounts;
+  }
+  try {
+    const std::string text = readFile(path);
+    if (const auto format = exporting::formatOf(text))
+      return exporting::readExport(text, *format, path);
+  } catch (const std::bad_alloc&) {
+    throw legacy::ImportError(store::fillText(texts::kImportTooBig, path));
+  }
+  throw legacy::ImportError(store::fillText(texts::kImportNotOurs, path));
+}
+
+std::string upper(std::string hex) {
+  for (char& c : hex) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return hex;
+}
+
 // Into a protected store the accounts go in sealed, as the windows write them.
-void insertAll(const std::string& target, const std::vector<legacy::Account>& accounts,
-               PassphraseSource& passphrases) {
+// Returns how many were added.
+std::size_t insertAll(const std::string& target, const Accounts& accounts,
+                      PassphraseSource& passphrases) {
+  std::size_t added = 0;
   store::Connection cn;
   openStore(cn, target);
   passphrases.unlock(cn);
   store::inTransaction(cn, [&] {
     store::RowWriter writer(cn);
-    for (const legacy::Account& account : accounts)
-      writer.insert({account[0], account[1], account[2], account[3], account[4]});
+    // An account already there (the same identity) is not added twice.
+    const std::vector<std::string> present =
+        store::firstColumn(cn, std::string("SELECT hex(") + store::kIdentity + ") FROM 账号集合");
+    std::unordered_set<std::string> known(present.begin(), present.end());
+    for (const exporting::ReadAccount& account : accounts) {
+      std::string identity;
+      if (account.identity) {
+        if (!known.insert(upper(*account.identity)).second) continue;
+        identity.resize(store::kIdentitySize);
+        sodium_hex2bin(reinterpret_cast<unsigned char*>(identity.data()), identity.size(),
+                       account.identity->data(), account.identity->size(), nullptr, nullptr,
+                       nullptr);
+      }
+      writer.insert(account.fields, store::RowWriter::kAll, identity);
+      ++added;
+    }
     return true;
   });
+  return added;
 }
 
 void removeStore(const std::string& path) {
@@ -35,13 +113,13 @@ void removeStore(const std::string& path) {
 }
 
 // Creates the store when absent (and removes it again if the rows cannot go in).
-void appendAccounts(const std::string& target, const std::vector<legacy::Account>& accounts,
-                    PassphraseSource& passphrases) {
+std::size_t appendAccounts(const std::string& target, const Accounts& accounts,
+                           PassphraseSource& passphrases) {
   if (store::fileKind(target) != store::FileKind::Missing)
     return insertAll(target, accounts, passphrases);
   store::createStore(target);
   try {
-    insertAll(target, accounts, passphrases);
+    return insertAll(target, accounts, passphrases);
   } catch (...) {
     removeStore(target);
     throw;
@@ -61,9 +139,9 @@ int runImport(int argc, char** argv) {
   const std::string target = words[1];
   try {
     // Everything is read before the store is touched.
-    const std::vector<legacy::Account> accounts = legacy::readAccounts(source);
-    appendAccounts(target, accounts, passphrases);
-    say(store::fillText(texts::kImportDone, std::to_string(accounts.size()), target));
+    const Accounts accounts = readSource(source);
+    const std::size_t added = appendAccounts(target, accounts, passphrases);
+    say(store::fillText(texts::kImportDone, std::to_string(added), target));
     return 0;
   } catch (const legacy::ImportError& error) {
     say(error.what());

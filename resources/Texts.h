@@ -111,7 +111,7 @@ inline constexpr char kStoreClosed[] = "记录集未打开。";
 inline constexpr char kStoreToolUsage[] =
     "用法：\n"
     "  kelvarn-store init STORE                       新建空的账号库\n"
-    "  kelvarn-store import OLD.mdb STORE             从旧版 Access 文件导入账号\n"
+    "  kelvarn-store import FILE STORE                从旧版 Access 文件或导出的 JSON/CSV 导入账号\n"
     "  kelvarn-store export STORE [--format csv|json] 把全部账号写到标准输出\n"
     "  kelvarn-store protect STORE                    用密码加密全部账号\n"
     "  kelvarn-store unprotect STORE                  去掉加密\n"
@@ -135,9 +135,10 @@ inline constexpr char kProtectDone[] = "账号库“%1”已加密：账号的�
 inline constexpr char kUnprotectDone[] = "账号库“%1”已去掉加密。";
 inline constexpr char kPassphraseDone[] = "账号库“%1”的密码已更改。";
 
-// kelvarn-store import: %1 is the Access file's path unless said otherwise.
+// kelvarn-store import: %1 is the path of the file imported unless said otherwise.
 inline constexpr char kImportUsage[] =
-    "用法：kelvarn-store import 旧文件.mdb 账号库 [--passphrase-fd N]";
+    "用法：kelvarn-store import 文件 账号库 [--passphrase-fd N]"
+    "（文件：旧版 Access 文件，或 kelvarn-store export 导出的 JSON/CSV）";
 inline constexpr char kImportMissing[] = "找不到文件“%1”。";
 inline constexpr char kImportUnreadable[] = "无法读取文件“%1”。";
 inline constexpr char kImportNotAccess[] = "文件“%1”不是 Access 数据库文件。";
@@ -149,6 +150,31 @@ inline constexpr char kImportNoTable[] = "Access 文件“%1”中没有表“�
 inline constexpr char kImportNoField[] = "Access 文件“%1”的表“账号集合”缺少字段“%2”。";
 inline constexpr char kImportFieldType[] =
     "Access 文件“%1”中字段“%2”的类型不是文本、备注或日期/时间。";
+inline constexpr char kImportNotOurs[] =
+    "文件“%1”不是 Kelvarn 能导入的文件：既不是旧版 Access 文件，也不是 kelvarn-store 导出的 JSON "
+    "或 CSV。";
+inline constexpr char kImportTooBig[] = "文件“%1”太大，内存放不下。";
+// The name of an account's identity in an export, after the five fields.
+inline constexpr char kIdentityField[] = "标识";
+// A fault in an export: kImportAtLine (%2 is the line) followed by one of the reasons after it.
+inline constexpr char kImportAtLine[] = "文件“%1”第 %2 行：";
+inline constexpr char kImportNotUtf8[] = "不是有效的 UTF-8 文字。";
+inline constexpr char kImportUnclosed[] = "引号从这里开始，到文件末尾都没有结束。";
+inline constexpr char kImportCutShort[] = "文件到这里就结束了，不完整。";
+inline constexpr char kImportJsonSyntax[] = "不是 kelvarn-store 导出的 JSON 格式。";
+inline constexpr char kImportBadString[] = "字符串中有无效的转义或未转义的控制字符。";
+inline constexpr char kImportTrailing[] = "数组结束之后还有内容。";
+inline constexpr char kImportCsvSyntax[] =
+    "字段写法不对：含引号、逗号或换行的字段应当整个括在引号里，其中的引号写两次。";
+inline constexpr char kImportWrongName[] =
+    "字段名不对：应当依次是 账号名称、账号类型、账号内容、创建时间、最后修改，可再加 标识。";
+// %1 is a field's name.
+inline constexpr char kImportDuplicateName[] = "字段“%1”重复。";
+inline constexpr char kImportMissingName[] = "缺少字段“%1”。";
+inline constexpr char kImportNotText[] = "字段“%1”的值应当是文字或 null。";
+inline constexpr char kImportBadIdentity[] = "字段“%1”应当是 32 个小写十六进制数字。";
+// %1 is the number of fields that the first line names.
+inline constexpr char kImportFieldCount[] = "应当有 %1 个字段，与第 1 行一样。";
 // %1 is the store's path.
 inline constexpr char kImportAborted[] = "导入未完成，账号库“%1”没有任何改动。";
 // %1 is the number of accounts, %2 the store's path.

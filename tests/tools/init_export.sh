@@ -55,7 +55,7 @@ for s in empty.db store.db; do  # on a full disk the last flush fails, or a writ
   { "$tool" export "$s" > /dev/full 2> err.txt; [ $? -eq 1 ]; } && grep -q "无法写出" err.txt || fail "full disk: $s"
 done
 for help in --help -h; do
-  "$tool" "$help" > out.txt && grep -q "kelvarn-store import OLD.mdb STORE" out.txt || fail "$help"
+  "$tool" "$help" > out.txt && grep -q "kelvarn-store import FILE STORE" out.txt || fail "$help"
 done
 [ "$("$tool" --version)" = "kelvarn-store 15.1.4" ] || fail "--version"
 expect 2 "kelvarn-store export STORE" frobnicate
