@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 #include <memory>
 #include <optional>
@@ -17,7 +18,7 @@ class zulM;
 
 // The editor: one borderless window for adding and modifying accounts. One instance per
 // run, created by the main window the first time it is shown; afterwards only hidden and
-// shown. The main window's openers fill it (zulM_editor.cpp).
+// shown.
 class zulTjXg : public QWidget {
   Q_OBJECT
 
@@ -25,18 +26,21 @@ class zulTjXg : public QWidget {
   explicit zulTjXg(zulM& main);
   ~zulTjXg() override;
 
-  // Makes the editor visible, running Form_Load the first time.
-  void showEditor();
+  // Shows the editor empty, offering `types` in its type list.
+  void openForAdd(const QStringList& types);
+  // Shows the account of `row` for modification, as the main window last read it.
+  void openForModify(store::RowId row, const QString& name, const QString& type,
+                     const QString& content);
 
  protected:
   void closeEvent(QCloseEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  friend class zulM;
   friend class ZulTjXgTest;
 
   void setupControls();  // zulTjXg_layout.cpp
+  void showEditor();     // visible, running Form_Load the first time
   void Form_Load();
   void dqjl();
   void lxsx();
