@@ -38,8 +38,6 @@ class zulM : public QWidget {
   explicit zulM(QString storePath, QWidget* parent = nullptr);
   ~zulM() override;
 
-  const QString& storePath() const { return storePath_; }
-
   // The tree through a small interface: the selected node, and selecting a node by key.
   std::optional<NodeInfo> selectedNode() const;
   void selectNode(const QString& key);
@@ -49,7 +47,6 @@ class zulM : public QWidget {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  friend class zulTjXg;
   friend class zulCz;
   friend class ZulMTest;
 
@@ -70,9 +67,10 @@ class zulM : public QWidget {
   void txtXs_MouseDown(Qt::MouseButton button);
   bool txtXs_KeyDown(int keyCode, Qt::KeyboardModifiers shift);
 
-  // Editor openers (zulM_editor.cpp)
+  // The editor (zulM_editor.cpp): opened for adding or modifying; its return rebuilds the tree.
   void cmdTj_Click();
   void cmdXg_Click();
+  void editorWindow_Returned();
   zulTjXg& editor();  // created and loaded the first time it is shown
 
   // The find window (zulM_find.cpp): Ctrl+F shows it; it closes when the editor opens or the

@@ -1,11 +1,15 @@
 #include "Controls.h"
 #include "MessageBox.h"
 #include "Texts.h"
+#include "WindowManager.h"
 #include "zulM.h"
 #include "zulTjXg.h"
 
 zulTjXg& zulM::editor() {
-  if (!editorWindow) editorWindow = std::make_unique<zulTjXg>(*this);
+  if (!editorWindow) {
+    editorWindow = std::make_unique<zulTjXg>(cn);
+    connect(editorWindow.get(), &zulTjXg::returned, this, &zulM::editorWindow_Returned);
+  }
   return *editorWindow;
 }
 
@@ -27,4 +31,14 @@ void zulM::cmdXg_Click() {
   e.openForModify(shownRowId, strMc, strLx, strNr);
   setEnabled(false);
   hide();
+}
+
+// The tree shows what the editor changed; the view starts empty.
+void zulM::editorWindow_Returned() {
+  Module1::restoreWindow(this);
+  setEnabled(true);
+  txtXs->clear();
+  shownRowId = 0;
+  sxnode();
+  an();
 }

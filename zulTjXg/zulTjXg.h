@@ -14,7 +14,6 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
-class zulM;
 
 // The editor: one borderless window for adding and modifying accounts. One instance per
 // run, created by the main window the first time it is shown; afterwards only hidden and
@@ -23,7 +22,8 @@ class zulTjXg : public QWidget {
   Q_OBJECT
 
  public:
-  explicit zulTjXg(zulM& main);
+  // Opens the store of the main window's connection `mainCn` when first shown, with its key.
+  explicit zulTjXg(const store::Connection& mainCn);
   ~zulTjXg() override;
 
   // Shows the editor empty, offering `types` in its type list.
@@ -31,6 +31,10 @@ class zulTjXg : public QWidget {
   // Shows the account of `row` for modification, as the main window last read it.
   void openForModify(store::RowId row, const QString& name, const QString& type,
                      const QString& content);
+
+ signals:
+  // 返回 or a close request; the editor hides itself after its receivers ran.
+  void returned();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -49,7 +53,7 @@ class zulTjXg : public QWidget {
   void cmdXg_Click();  // zulTjXg_modify.cpp
   bool txtNr_KeyDown(int keyCode, Qt::KeyboardModifiers shift);
 
-  zulM& main_;
+  const store::Connection& mainCn_;
   bool loaded_ = false;
 
   QPushButton* cmdFh = nullptr;
