@@ -12,6 +12,7 @@
 #include "Recordset.h"
 
 class QLabel;
+class QModelIndex;
 class QPushButton;
 class QStatusBar;
 class QTimer;
@@ -47,7 +48,6 @@ class zulM : public QWidget {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  friend class zulCz;
   friend class ZulMTest;
 
   // Layout (zulM_layout.cpp)
@@ -73,10 +73,11 @@ class zulM : public QWidget {
   void editorWindow_Returned();
   zulTjXg& editor();  // created and loaded the first time it is shown
 
-  // The find window (zulM_find.cpp): Ctrl+F shows it; it closes when the editor opens or the
-  // window hides in the notification area.
+  // The find window (zulM_find.cpp): Ctrl+F shows it; it closes when an account is chosen in
+  // it, when the editor opens or when the window hides in the notification area.
   void mnuCz_Click();
   void closeFind();
+  void findWindow_Chosen(const QModelIndex& node);
 
   // Delete (zulM_delete.cpp), clock (zulM_clock.cpp), tray (zulM_tray.cpp), links
   // (zulM_links.cpp)
