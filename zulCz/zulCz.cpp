@@ -10,7 +10,6 @@
 #include "FoundAccounts.h"
 #include "Texts.h"
 #include "WindowManager.h"
-#include "zulM.h"
 
 namespace {
 
@@ -19,10 +18,10 @@ constexpr std::size_t kSearchesKept = 8;  // enough to go back by Backspace with
 
 }  // namespace
 
-zulCz::zulCz(zulM& main) : main_(main) {
+zulCz::zulCz(const AccountTree& tree, const QIcon& icon) : tree_(tree) {
   searches_.setMaxThreadCount(1);
-  setupControls();
-  connect(main_.tree, &QAbstractItemModel::modelReset, this, &zulCz::tree_Reset);
+  setupControls(icon);
+  connect(&tree_, &QAbstractItemModel::modelReset, this, &zulCz::tree_Reset);
 }
 
 // A search still running must not report to a window that is gone.
@@ -76,8 +75,8 @@ void zulCz::showMatches(const FindMatches* matches) {
   shown_ = *newest_;
   std::vector<QModelIndex> nodes;
   if (matches)
-    for (const std::uint32_t account : matches->first(main_.tree->treeOrder(), kRowsShown))
-      nodes.push_back(main_.tree->accountIndex(account));
+    for (const std::uint32_t account : matches->first(tree_.treeOrder(), kRowsShown))
+      nodes.push_back(tree_.accountIndex(account));
   found->show(std::move(nodes));
   lvwJg->setCurrentIndex(found->index(0, 0));
   labJg->setText(matches ? QString::fromUtf8(texts::kFound).arg(matches->count) : QString());
@@ -113,16 +112,9 @@ void zulCz::lvwJg_DblClick(const QModelIndex& row) {
   choose(row);
 }
 
-// The account is shown exactly as a double-click on its node shows it.
+// The main window shows the account and closes this window.
 void zulCz::choose(const QModelIndex& row) {
-  if (!row.isValid()) return;
-  const QModelIndex node = found->node(row.row());
-  main_.selectNode(main_.tree->key(node));
-  main_.tvwXs->scrollTo(node);  // opens the node's type
-  main_.tvwXs->setFocus();
-  main_.tvwXs_DblClick();
-  hide();
-  main_.activateWindow();
+  if (row.isValid()) emit chosen(found->node(row.row()));
 }
 
 // The rows and the index name accounts of the old tree: both go, and an open window searches
@@ -136,7 +128,7 @@ void zulCz::tree_Reset() {
 }
 
 void zulCz::searchTree() {
-  index_ = std::make_shared<const FindIndex>(*main_.tree);
+  index_ = std::make_shared<const FindIndex>(tree_);
   txtCz_Change();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QModelIndex>
 #include <QThreadPool>
 #include <QWidget>
 #include <atomic>
@@ -8,12 +9,13 @@
 
 #include "FindIndex.h"
 
+class AccountTree;
 class FoundAccounts;
+class QIcon;
 class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QTreeView;
-class zulM;
 
 // The find window: accounts by name, type or pinyin, chosen as if double-clicked in the tree.
 // One instance, created by the main window at the first Ctrl+F, afterwards hidden and shown.
@@ -23,11 +25,17 @@ class zulCz : public QWidget {
   Q_OBJECT
 
  public:
-  explicit zulCz(zulM& main);
+  // Searches the accounts of `tree`, the main window's, and follows its rebuilds.
+  zulCz(const AccountTree& tree, const QIcon& icon);
   ~zulCz() override;
 
   // Shows the window with its text selected, the index built anew if the tree was rebuilt.
   void showFind();
+
+ signals:
+  // The node of the account chosen by Enter or a double-click, to be shown as a double-click
+  // on it shows it.
+  void chosen(const QModelIndex& node);
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -38,7 +46,7 @@ class zulCz : public QWidget {
     std::shared_ptr<const FindMatches> matches;
   };
 
-  void setupControls();  // zulCz_layout.cpp
+  void setupControls(const QIcon& icon);  // zulCz_layout.cpp
   void txtCz_Change();
   bool Form_KeyDown(QObject* control, QKeyEvent* event);
   void lvwJg_DblClick(const QModelIndex& row);
@@ -48,7 +56,7 @@ class zulCz : public QWidget {
   void searched(const std::shared_ptr<const FindIndex>& index, Search search, bool newest);
   void showMatches(const FindMatches* matches);
 
-  zulM& main_;
+  const AccountTree& tree_;
 
   QLabel* labCz = nullptr;
   QLineEdit* txtCz = nullptr;

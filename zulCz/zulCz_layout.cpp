@@ -8,17 +8,16 @@
 #include "Texts.h"
 #include "WindowManager.h"
 #include "zulCz.h"
-#include "zulM.h"
 
-// The box on top, the list of what it finds under it, the count at the foot; in the font of
-// the main window's tree.
-void zulCz::setupControls() {
+// The box on top, the list of what it finds under it, the count at the foot; in the font and
+// with the icon of the main window.
+void zulCz::setupControls(const QIcon& icon) {
   setObjectName(QStringLiteral("zulCz"));
   setWindowTitle(QString::fromUtf8(texts::kFindCaption));
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowCloseButtonHint);
   setFixedSize(360, 300);
-  setWindowIcon(main_.windowIcon());
+  setWindowIcon(icon);
   setFont(Module1::namedFont("微软雅黑", 9));
 
   labCz = new QLabel(QString::fromUtf8(texts::kLabCz), this);
@@ -37,7 +36,7 @@ void zulCz::setupControls() {
   lvwJg->setUniformRowHeights(true);
   lvwJg->setAllColumnsShowFocus(true);
   lvwJg->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  found = new FoundAccounts(*main_.tree, this);
+  found = new FoundAccounts(tree_, this);
   lvwJg->setModel(found);
   lvwJg->header()->resizeSection(0, 210);
 

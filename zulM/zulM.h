@@ -12,6 +12,7 @@
 #include "Recordset.h"
 
 class QLabel;
+class QModelIndex;
 class QPushButton;
 class QStatusBar;
 class QTimer;
@@ -38,8 +39,6 @@ class zulM : public QWidget {
   explicit zulM(QString storePath, QWidget* parent = nullptr);
   ~zulM() override;
 
-  const QString& storePath() const { return storePath_; }
-
   // The tree through a small interface: the selected node, and selecting a node by key.
   std::optional<NodeInfo> selectedNode() const;
   void selectNode(const QString& key);
@@ -49,8 +48,6 @@ class zulM : public QWidget {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  friend class zulTjXg;
-  friend class zulCz;
   friend class ZulMTest;
 
   // Layout (zulM_layout.cpp)
@@ -70,15 +67,17 @@ class zulM : public QWidget {
   void txtXs_MouseDown(Qt::MouseButton button);
   bool txtXs_KeyDown(int keyCode, Qt::KeyboardModifiers shift);
 
-  // Editor openers (zulM_editor.cpp)
+  // The editor (zulM_editor.cpp): opened for adding or modifying; its return rebuilds the tree.
   void cmdTj_Click();
   void cmdXg_Click();
+  void editorWindow_Returned();
   zulTjXg& editor();  // created and loaded the first time it is shown
 
-  // The find window (zulM_find.cpp): Ctrl+F shows it; it closes when the editor opens or the
-  // window hides in the notification area.
+  // The find window (zulM_find.cpp): Ctrl+F shows it; it closes when an account is chosen in
+  // it, when the editor opens or when the window hides in the notification area.
   void mnuCz_Click();
   void closeFind();
+  void findWindow_Chosen(const QModelIndex& node);
 
   // Delete (zulM_delete.cpp), clock (zulM_clock.cpp), tray (zulM_tray.cpp), links
   // (zulM_links.cpp)

@@ -2,7 +2,6 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QFile>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -10,9 +9,9 @@
 
 #include "Statements.h"
 #include "WindowManager.h"
-#include "zulM.h"
 
-zulTjXg::zulTjXg(zulM& main) : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint), main_(main) {
+zulTjXg::zulTjXg(const store::Connection& mainCn)
+    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint), mainCn_(mainCn) {
   setupControls();
 }
 
@@ -27,8 +26,8 @@ void zulTjXg::showEditor() {
 }
 
 void zulTjXg::Form_Load() {
-  cn.Open(QFile::encodeName(main_.storePath()).toStdString());
-  cn.shareKey(main_.cn);  // the passphrase is asked once per run
+  cn.Open(mainCn_.path());
+  cn.shareKey(mainCn_);  // the passphrase is asked once per run
   Module1::setTopmost(this);
   Module1::keepPlace(this);
 }
@@ -57,12 +56,7 @@ void zulTjXg::lxsx() {
 }
 
 void zulTjXg::cmdFh_Click() {
-  Module1::restoreWindow(&main_);
-  main_.setEnabled(true);
-  main_.txtXs->clear();
-  main_.shownRowId = 0;
-  main_.sxnode();
-  main_.an();
+  emit returned();
   hide();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 #include <memory>
 #include <optional>
@@ -13,30 +14,37 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
-class zulM;
 
 // The editor: one borderless window for adding and modifying accounts. One instance per
 // run, created by the main window the first time it is shown; afterwards only hidden and
-// shown. The main window's openers fill it (zulM_editor.cpp).
+// shown.
 class zulTjXg : public QWidget {
   Q_OBJECT
 
  public:
-  explicit zulTjXg(zulM& main);
+  // Opens the store of the main window's connection `mainCn` when first shown, with its key.
+  explicit zulTjXg(const store::Connection& mainCn);
   ~zulTjXg() override;
 
-  // Makes the editor visible, running Form_Load the first time.
-  void showEditor();
+  // Shows the editor empty, offering `types` in its type list.
+  void openForAdd(const QStringList& types);
+  // Shows the account of `row` for modification, as the main window last read it.
+  void openForModify(store::RowId row, const QString& name, const QString& type,
+                     const QString& content);
+
+ signals:
+  // 返回 or a close request; the editor hides itself after its receivers ran.
+  void returned();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  friend class zulM;
   friend class ZulTjXgTest;
 
   void setupControls();  // zulTjXg_layout.cpp
+  void showEditor();     // visible, running Form_Load the first time
   void Form_Load();
   void dqjl();
   void lxsx();
@@ -45,7 +53,7 @@ class zulTjXg : public QWidget {
   void cmdXg_Click();  // zulTjXg_modify.cpp
   bool txtNr_KeyDown(int keyCode, Qt::KeyboardModifiers shift);
 
-  zulM& main_;
+  const store::Connection& mainCn_;
   bool loaded_ = false;
 
   QPushButton* cmdFh = nullptr;

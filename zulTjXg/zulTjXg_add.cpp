@@ -1,6 +1,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
 
 #include "Clock.h"
 #include "Controls.h"
@@ -8,6 +9,22 @@
 #include "Statements.h"
 #include "Texts.h"
 #include "zulTjXg.h"
+
+void zulTjXg::openForAdd(const QStringList& types) {
+  showEditor();
+  cmbLx->clear();
+  cmbLx->clearEditText();  // an empty list keeps typed text through clear()
+  cmdTj->setEnabled(true);
+  cmdXg->setEnabled(false);
+  txtMc->clear();
+  txtNr->clear();
+  cmbLx->setFocus();
+  if (!types.isEmpty()) {
+    cmbLx->addItems(types);
+    // Qt would select the first entry put into the empty list; the type starts empty.
+    cmbLx->setCurrentIndex(-1);
+  }
+}
 
 void zulTjXg::cmdTj_Click() {
   rs = std::make_unique<store::Recordset>();

@@ -1,6 +1,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
 
 #include "Clock.h"
 #include "Controls.h"
@@ -32,7 +33,22 @@ bool moveToRow(store::Recordset& rs, store::RowId target) {
 
 }  // namespace
 
-// strMc holds the target row's name as last stored: set by the opener, and after a confirmed
+void zulTjXg::openForModify(store::RowId row, const QString& name, const QString& type,
+                            const QString& content) {
+  targetRowId = row;
+  strMc = name;
+  showEditor();
+  Module1::setBoxText(txtNr, content);
+  txtMc->setText(name);
+  cmbLx->clear();
+  cmdXg->setEnabled(true);
+  cmdTj->setEnabled(false);
+  cmbLx->addItem(type);
+  cmbLx->setCurrentIndex(0);
+  txtNr->setFocus();
+}
+
+// strMc holds the target row's name as last stored: set by openForModify, and after a confirmed
 // rename the new name, so a second modification in the same opening finds the same row.
 void zulTjXg::cmdXg_Click() {
   const QString nr = Module1::boxText(txtNr);
