@@ -138,6 +138,11 @@ bool Connection::unlock(const Secret& passphrase, const Fields& readAhead) {
   return vault_ != nullptr;
 }
 
+void Connection::prepareIdentities() {
+  store::prepareIdentities(*this);
+  schema_ = schemaVersion();
+}
+
 bool Connection::outdated() const {
   int moved = 0;
   sqlite3_file_control(db_, "main", SQLITE_FCNTL_HAS_MOVED, &moved);
@@ -148,7 +153,7 @@ void Connection::reopen() {
   const std::shared_ptr<const Vault> vault = vault_;
   const std::string keyTable = keyTable_;
   Open(std::string(path_), access_);
-  if (access_ == Access::ReadWrite) prepareIdentities(*this);
+  if (access_ == Access::ReadWrite) prepareIdentities();
   if (isProtected() && vault && keyTableBytes(*this) == keyTable) {
     vault_ = vault;
     keyTable_ = keyTable;

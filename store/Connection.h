@@ -43,6 +43,9 @@ class Connection {
   // with; otherwise it is locked until unlocked again.
   void reopen();
   bool locked() const { return isProtected() && !vault_; }
+  // Gives the store's accounts identities where they have none (see Identity.h): done by the
+  // program before its first write, as its own change of the store's structure.
+  void prepareIdentities();
 
   sqlite3* handle() const { return db_; }
   const std::string& path() const { return path_; }

@@ -33,9 +33,11 @@ std::optional<std::vector<RowId>> OwnWrites::since(std::uint32_t counter,
   return rows;
 }
 
-std::optional<std::vector<ChangedAccount>> ownChangesSince(Connection& cn, std::uint32_t counter) {
-  std::optional<std::vector<RowId>> rows = cn.ownWrites().since(counter, cn.changeCounter());
+std::optional<std::vector<ChangedAccount>> ownChangesSince(Connection& cn, std::uint32_t& counter) {
+  const std::optional<std::uint32_t> now = cn.changeCounter();
+  std::optional<std::vector<RowId>> rows = cn.ownWrites().since(counter, now);
   if (!rows) return std::nullopt;
+  counter = *now;
   std::sort(rows->begin(), rows->end());
   rows->erase(std::unique(rows->begin(), rows->end()), rows->end());
   std::vector<ChangedAccount> out;

@@ -34,8 +34,9 @@ struct ChangedAccount {
   bool removed = false;
   std::string name, type;
 };
-// The accounts this process changed since the file was at `counter`, in store order; nullopt
-// when another program changed the file meanwhile.
-std::optional<std::vector<ChangedAccount>> ownChangesSince(Connection& cn, std::uint32_t counter);
+// The accounts this process changed since the file was at `counter`, in store order, and
+// `counter` moved on to where the file is now; nullopt when another program changed the file
+// meanwhile.
+std::optional<std::vector<ChangedAccount>> ownChangesSince(Connection& cn, std::uint32_t& counter);
 
 }  // namespace store

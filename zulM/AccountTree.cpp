@@ -3,6 +3,7 @@
 #include <sys/mman.h>
 
 #include <algorithm>
+#include <limits>
 #include <new>
 
 namespace {
@@ -41,6 +42,7 @@ AccountTree::Builder::Builder(std::int64_t expectedRows) {
 
 void AccountTree::Builder::add(std::string_view type, std::string_view name, store::RowId rowId) {
   ++nodes_.rows;
+  nodes_.lastRow = std::max(nodes_.lastRow, rowId);
   if (type.empty()) return;
   auto found = typeIndex_.find(type);
   if (found == typeIndex_.end()) {
@@ -83,6 +85,39 @@ void AccountTree::replace(Builder&& builder) {
 
 void AccountTree::clear() {
   replace(Builder(0));
+}
+
+bool AccountTree::follow(const std::vector<store::ChangedAccount>& changes) {
+  Builder nodes(nodes_.rows + static_cast<std::int64_t>(changes.size()));
+  auto change = changes.begin();
+  // A row that is not an account node is placed only when it is new, after every row read.
+  const auto placeNew = [&](store::RowId before) {
+    for (; change != changes.end() && change->row < before; ++change) {
+      if (change->removed || change->row <= nodes_.lastRow) return false;
+      nodes.add(change->type, change->name, change->row);
+    }
+    return true;
+  };
+  std::int64_t skipped = 0;  // rows without a type passed so far
+  for (std::uint32_t a = 0; a <= accountCount(); ++a) {
+    const bool last = a == accountCount();
+    const std::int64_t before = (last ? nodes_.rows : position(a) - 1) - a;
+    for (; skipped < before; ++skipped) nodes.add({}, {}, 0);
+    if (last) break;
+    const store::RowId row = nodes_.rowIds[a];
+    if (!placeNew(row)) return false;
+    if (change != changes.end() && change->row == row) {
+      if (!change->removed) nodes.add(change->type, change->name, row);
+      ++change;
+    } else {
+      const Type& type = nodes_.types[nodes_.typeOf[a]];
+      nodes.add({nodes_.typeText.data() + type.textBegin, type.textSize}, accountName(a), row);
+    }
+  }
+  if (!placeNew(std::numeric_limits<store::RowId>::max()) || change != changes.end()) return false;
+  nodes.nodes_.lastRow = std::max(nodes.nodes_.lastRow, nodes_.lastRow);
+  replace(std::move(nodes));
+  return true;
 }
 
 QStringList AccountTree::typeTexts() const {

@@ -9,6 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "OwnWrites.h"
 #include "Recordset.h"
 
 // The nodes of tvwXs: type nodes at the top, account nodes under them. Built for a million
@@ -56,7 +57,8 @@ class AccountTree : public QAbstractItemModel {
     Column<std::uint32_t> typeOf;
     Column<std::uint32_t> grouped;  // account numbers, type after type
     std::vector<Gap> gaps;
-    std::int64_t rows = 0;  // rows seen, with or without a type
+    std::int64_t rows = 0;     // rows seen, with or without a type
+    store::RowId lastRow = 0;  // the highest row seen
   };
 
  public:
@@ -82,6 +84,10 @@ class AccountTree : public QAbstractItemModel {
 
   void replace(Builder&& builder);
   void clear();
+  // Rebuilds the nodes with the accounts changed since they were read (in store order, each as
+  // it is now, or removed). False, changing nothing, where one of them cannot be placed (a row
+  // without a type that was there before): then the store is read anew.
+  bool follow(const std::vector<store::ChangedAccount>& changes);
 
   QStringList typeTexts() const;
   bool isType(const QModelIndex& index) const;

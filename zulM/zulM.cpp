@@ -34,6 +34,7 @@ void zulM::Form_Load() {
         return cn.unlock(passphrase, store::SealedScan::kNameAndType);
       }))
     return Module1::endProgram(0);
+  cn.prepareIdentities();
   txtXs->setSecret(cn.isProtected());  // copies of a protected store's contents do not linger
   sxnode();
   an();

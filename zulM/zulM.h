@@ -113,7 +113,8 @@ class zulM : public QWidget {
   store::RowId shownRowId = 0;  // the row whose content txtXs shows
 
   bool blnEmpty = false;
-  QStringList arrLx;  // distinct non-empty types, in order of first appearance
+  std::optional<std::uint32_t> treeAt;  // the file's change counter when the tree was read
+  QStringList arrLx;                    // distinct non-empty types, in order of first appearance
 
   std::unique_ptr<zulTjXg> editorWindow;
   std::unique_ptr<zulCz> findWindow;  // created at the first Ctrl+F

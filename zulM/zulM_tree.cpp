@@ -22,8 +22,17 @@ NodeInfo nodeInfo(const AccountTree& tree, const QModelIndex& index) {
 
 // One scan of the table, linear in its rows: types are found by hashing and accounts grouped
 // under them. Only name, type and row identity are read here; the content is fetched when an
-// account is shown.
+// account is shown. A store sealed whole would have every name and type opened again: when
+// nothing but this program wrote to it since the tree was read, the tree follows those writes.
 void zulM::sxnode() {
+  if (cn.form() == store::Form::Whole && treeAt) {
+    const auto changes = store::ownChangesSince(cn, *treeAt);
+    if (changes && tree->follow(*changes)) {
+      arrLx = tree->typeTexts();
+      return;
+    }
+  }
+  treeAt = cn.changeCounter();  // before the walk: a write during it makes the tree stale
   rs = std::make_unique<store::Recordset>();
   rs->Open(store::kTableName, cn);
   const std::int64_t count = rs->RecordCount();

@@ -286,6 +286,8 @@ class ZulMTest : public QObject {
     QCOMPARE(forget->interval(), 30000);
     forget->start(0);
     QTRY_VERIFY(clipboard->text().isEmpty());
+    m.doubleClick("c1"), m.c("cmdSc")->click();  // the tree follows this program's writes
+    QCOMPARE(m.tree(), "y1:TYPE-c09e[c1:NAME-c09e]");
     const QByteArray files = folderBytes(m.s.dir());  // nothing of any account readable
     QVERIFY(!files.contains("c09e") && !files.contains("71c2") && !files.contains("旧内容") &&
             !files.contains("工作") && !files.contains("2015/"));
