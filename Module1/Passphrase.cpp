@@ -66,7 +66,7 @@ bool offer(QWidget* window, QString typed,
 
 }  // namespace
 
-bool askPassphrase(const std::function<bool(const store::Secret&)>& accept) {
+bool askPassphrase(const std::function<bool(const store::Secret&)>& accept, const char* note) {
   if (passphraseScript()) {
     while (std::optional<QString> typed = passphraseScript()()) {
       if (offer(nullptr, *typed, accept)) return true;
@@ -111,6 +111,7 @@ bool askPassphrase(const std::function<bool(const store::Secret&)>& accept) {
   QObject::connect(buttons, &QDialogButtonBox::rejected, &window, &QDialog::reject);
   auto* layout = new QVBoxLayout(&window);
   layout->addWidget(prompt);
+  if (note) layout->addWidget(new QLabel(QString::fromUtf8(note), &window));
   layout->addWidget(box);
   layout->addWidget(working);
   layout->addWidget(buttons);

@@ -48,6 +48,9 @@ inline constexpr char kPassphrasePrompt[] = "请输入账号库密码：";
 inline constexpr char kCancel[] = "取消";
 inline constexpr char kWrongPassphrase[] = "密码不正确，请重新输入。";
 inline constexpr char kCheckingPassphrase[] = "正在验证密码，请稍候……";
+// Under the prompt when another program put another store in the file's place or changed its
+// passphrase while Kelvarn was open.
+inline constexpr char kStoreReplacedNote[] = "账号库文件已被别的程序换过或改过密码，请输入它的密码。";
 
 // Editor window.
 inline constexpr char kEditorCaption[] = "Form1";
@@ -63,6 +66,7 @@ inline constexpr char kNothingChanged[] = "若不需修改请点击返回！";
 inline constexpr char kConfirmModify[] = "确定修改该条信息？";
 // The account being modified was removed meanwhile (for example by a second instance).
 inline constexpr char kAccountGone[] = "该账号已不存在（可能已被删除），未作修改。";
+inline constexpr char kAccountGoneDelete[] = "该账号已不存在（可能已被删除），未作删除。";
 
 // Standard error report: number, description.
 inline constexpr char kErrorReport[] = "实时错误 '%1':\n\n%2";

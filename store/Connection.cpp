@@ -146,7 +146,7 @@ void Connection::prepareIdentities() {
 bool Connection::outdated() const {
   int moved = 0;
   sqlite3_file_control(db_, "main", SQLITE_FCNTL_HAS_MOVED, &moved);
-  return moved != 0 || schemaVersion() != schema_;
+  return moved != 0 || headerNumber(40) != static_cast<std::uint32_t>(schema_);  // the schema
 }
 
 void Connection::reopen() {
@@ -184,14 +184,19 @@ void Connection::adopt(Form form, std::shared_ptr<const Vault> vault) {
   keyTable_ = keyTableBytes(*this);
 }
 
-std::optional<std::uint32_t> Connection::changeCounter() const {
+// A number of the file's header, read without a lock: cheap enough to be asked every second.
+std::optional<std::uint32_t> Connection::headerNumber(int offset) const {
   sqlite3_file* file = nullptr;
-  unsigned char counter[4] = {};
+  unsigned char bytes[4] = {};
   if (sqlite3_file_control(db_, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK || !file ||
-      !file->pMethods || file->pMethods->xRead(file, counter, sizeof counter, 24) != SQLITE_OK)
+      !file->pMethods || file->pMethods->xRead(file, bytes, sizeof bytes, offset) != SQLITE_OK)
     return std::nullopt;
-  return std::uint32_t{counter[0]} << 24 | std::uint32_t{counter[1]} << 16 |
-         std::uint32_t{counter[2]} << 8 | counter[3];
+  return std::uint32_t{bytes[0]} << 24 | std::uint32_t{bytes[1]} << 16 |
+         std::uint32_t{bytes[2]} << 8 | bytes[3];
+}
+
+std::optional<std::uint32_t> Connection::changeCounter() const {
+  return headerNumber(24);
 }
 
 int Connection::schemaVersion() const {

@@ -83,6 +83,7 @@ class Connection {
 
  private:
   int schemaVersion() const;
+  std::optional<std::uint32_t> headerNumber(int offset) const;
 
   sqlite3* db_ = nullptr;
   std::string path_;

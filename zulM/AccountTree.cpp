@@ -173,6 +173,12 @@ QModelIndex AccountTree::accountIndex(std::uint32_t account) const {
                      quintptr(slot - nodes_.grouped.begin()) + 1);
 }
 
+QModelIndex AccountTree::findRow(store::RowId row) const {
+  const auto at = std::lower_bound(nodes_.rowIds.begin(), nodes_.rowIds.end(), row);
+  if (at == nodes_.rowIds.end() || *at != row) return {};
+  return accountIndex(static_cast<std::uint32_t>(at - nodes_.rowIds.begin()));
+}
+
 QModelIndex AccountTree::find(const QString& key) const {
   bool ok = false;
   const qint64 number = key.mid(1).toLongLong(&ok);

@@ -95,6 +95,8 @@ class AccountTree : public QAbstractItemModel {
   // "y" + the type's 1-based place, or "c" + the account's 1-based position in the store.
   QString key(const QModelIndex& index) const;
   store::RowId rowId(const QModelIndex& index) const;  // 0 for type nodes
+  // The node of an account's row, or an invalid index.
+  QModelIndex findRow(store::RowId row) const;
   // The node of a key, or an invalid index when no node has it.
   QModelIndex find(const QString& key) const;
 

@@ -38,6 +38,7 @@ void zulM::Form_Load() {
   txtXs->setSecret(cn.isProtected());  // copies of a protected store's contents do not linger
   sxnode();
   an();
+  startFollowing();
 
   Module1::tpicon.window = this;
   Module1::tpicon.icon = windowIcon();

@@ -11,6 +11,7 @@
 #include "Controls.h"
 #include "Recordset.h"
 
+class QFileSystemWatcher;
 class QLabel;
 class QModelIndex;
 class QPushButton;
@@ -79,6 +80,14 @@ class zulM : public QWidget {
   void closeFind();
   void findWindow_Chosen(const QModelIndex& node);
 
+  // The file at the store's path is the store (zulM_follow.cpp): another program may replace or
+  // change it while the program runs, and the windows follow it.
+  void startFollowing();
+  void followStore();
+  void fswWjj_DirectoryChanged();
+  void Timer2_Timer();
+  void refreshTree();
+
   // Delete (zulM_delete.cpp), clock (zulM_clock.cpp), tray (zulM_tray.cpp), links
   // (zulM_links.cpp)
   void cmdSc_Click();
@@ -103,6 +112,8 @@ class zulM : public QWidget {
   QLabel* labSjxs = nullptr;
   QStatusBar* StatusBar1 = nullptr;
   QTimer* Timer1 = nullptr;
+  QTimer* Timer2 = nullptr;              // looks at the store's file once a second while shown
+  QFileSystemWatcher* fswWjj = nullptr;  // the store's folder
 
   store::Connection cn;
   std::unique_ptr<store::Recordset> rs;
@@ -114,6 +125,7 @@ class zulM : public QWidget {
 
   bool blnEmpty = false;
   std::optional<std::uint32_t> treeAt;  // the file's change counter when the tree was read
+  bool treeStale = false;               // another program changed the file since
   QStringList arrLx;                    // distinct non-empty types, in order of first appearance
 
   std::unique_ptr<zulTjXg> editorWindow;

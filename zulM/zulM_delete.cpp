@@ -32,6 +32,7 @@ void zulM::cmdSc_Click() {
     // that happens to be called like the type.
     const std::optional<NodeInfo> node = selectedNode();
     bool deleted = false;
+    followStore();  // the row is looked for in the file at the path
     if (node && node->rowId != 0) {
       sy1();
       if (rs && rs->IsOpen()) {
@@ -40,7 +41,9 @@ void zulM::cmdSc_Click() {
       }
       rs.reset();
     }
-    if (!deleted) Module1::inform(this, texts::kSelectToDelete);
+    if (!deleted)
+      Module1::inform(
+          this, node && node->rowId != 0 ? texts::kAccountGoneDelete : texts::kSelectToDelete);
   }
   sxnode();
   an();

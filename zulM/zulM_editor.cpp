@@ -9,6 +9,7 @@ zulTjXg& zulM::editor() {
   if (!editorWindow) {
     editorWindow = std::make_unique<zulTjXg>(cn);
     connect(editorWindow.get(), &zulTjXg::returned, this, &zulM::editorWindow_Returned);
+    connect(editorWindow.get(), &zulTjXg::aboutToWrite, this, &zulM::followStore);
   }
   return *editorWindow;
 }

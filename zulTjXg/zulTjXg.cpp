@@ -32,6 +32,13 @@ void zulTjXg::Form_Load() {
   Module1::keepPlace(this);
 }
 
+void zulTjXg::reconnect() {
+  if (!loaded_) return;  // opened on the file there when first shown
+  cn.Open(mainCn_.path());
+  cn.shareKey(mainCn_);
+  reconnected_ = true;
+}
+
 // A null field reads as empty text: a row written by some other tool must not end the program.
 void zulTjXg::dqjl() {
   auto text = [this](const char* field) {

@@ -31,10 +31,16 @@ class zulTjXg : public QWidget {
   // Shows the account of `row` for modification, as the main window last read it.
   void openForModify(store::RowId row, const QString& name, const QString& type,
                      const QString& content);
+  // Opens the store again as the main window's connection now has it: another file took the
+  // place of the one it had, or its form changed.
+  void reconnect();
 
  signals:
   // 返回 or a close request; the editor hides itself after its receivers ran.
   void returned();
+  // Just before the editor reads the account it modifies, and before it writes: its receivers
+  // make sure that the store is the file at its path.
+  void aboutToWrite();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -51,10 +57,12 @@ class zulTjXg : public QWidget {
   void cmdFh_Click();
   void cmdTj_Click();  // zulTjXg_add.cpp
   void cmdXg_Click();  // zulTjXg_modify.cpp
+  bool findTarget();
   bool txtNr_KeyDown(int keyCode, Qt::KeyboardModifiers shift);
 
   const store::Connection& mainCn_;
   bool loaded_ = false;
+  bool reconnected_ = false;  // by reconnect(), since the flag was last cleared
 
   QPushButton* cmdFh = nullptr;
   QPushButton* cmdTj = nullptr;

@@ -41,6 +41,7 @@ void zulTjXg::cmdTj_Click() {
   }
 
   if (Module1::ask(this, texts::kConfirmAdd) == Module1::vbYes) {
+    emit aboutToWrite();  // into the file at the path, whatever happened while the box waited
     rs->AddNew();
     rs->SetField(store::kName, mc.toStdString());
     rs->SetField(store::kType, lx.toStdString());

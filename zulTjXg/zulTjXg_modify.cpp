@@ -48,6 +48,16 @@ void zulTjXg::openForModify(store::RowId row, const QString& name, const QString
   txtNr->setFocus();
 }
 
+// The account this opening modifies among the rows of its name, as rs's current row.
+bool zulTjXg::findTarget() {
+  rs = std::make_unique<store::Recordset>();
+  rs->Open(store::findByName(strMc.toStdString()), cn);
+  if (moveToRow(*rs, targetRowId)) return true;
+  rs->Close();
+  rs.reset();
+  return false;
+}
+
 // strMc holds the target row's name as last stored: set by openForModify, and after a confirmed
 // rename the new name, so a second modification in the same opening finds the same row.
 void zulTjXg::cmdXg_Click() {
@@ -59,11 +69,8 @@ void zulTjXg::cmdXg_Click() {
     return;
   }
 
-  rs = std::make_unique<store::Recordset>();
-  rs->Open(store::findByName(strMc.toStdString()), cn);
-  if (!moveToRow(*rs, targetRowId)) {
-    rs->Close();
-    rs.reset();
+  emit aboutToWrite();
+  if (!findTarget()) {
     Module1::inform(this, texts::kAccountGone);
     return;
   }
@@ -79,15 +86,22 @@ void zulTjXg::cmdXg_Click() {
 
   bool written = true;
   if (Module1::ask(this, texts::kConfirmModify) == Module1::vbYes) {
-    rs->SetField(store::kName, mc.toStdString());
-    rs->SetField(store::kType, lx.toStdString());
-    // An unchanged content keeps its stored line breaks.
-    rs->SetField(store::kContent, (sameContent ? strNr : nr).toStdString());
-    rs->SetField(store::kModified, Module1::timestampNow());
-    written = rs->Update();
-    if (written) strMc = mc;
+    // The file may have been replaced while the question waited: the account is then looked
+    // for in the one there now.
+    reconnected_ = false;
+    emit aboutToWrite();
+    written = !reconnected_ || findTarget();
+    if (written) {
+      rs->SetField(store::kName, mc.toStdString());
+      rs->SetField(store::kType, lx.toStdString());
+      // An unchanged content keeps its stored line breaks.
+      rs->SetField(store::kContent, (sameContent ? strNr : nr).toStdString());
+      rs->SetField(store::kModified, Module1::timestampNow());
+      written = rs->Update();
+      if (written) strMc = mc;
+    }
   }
-  rs->Close();
+  if (rs) rs->Close();
   rs.reset();
   if (!written) Module1::inform(this, texts::kAccountGone);
 }

@@ -313,16 +313,15 @@ class ZulMTest : public QObject {
     Main plain({"A|工作|PLAIN-before-7d1e"});
     plain.open("c1");
     plain.fill("工作", "A", "PLAIN-after-7d1e");
+    // Protected by another program while the question waited: asked for its passphrase, the
+    // change goes into the store as it is now.
+    plain.passphrases = {"secret"};
     plain.whileBoxShown = [&] { plain.s.protect("secret"), plain.whileBoxShown = nullptr; };
     QTest::mouseClick(plain.e("cmdXg"), Qt::LeftButton);
-    QCOMPARE(
-        plain.take(),
-        QStringList(
-            {"提示：|确定修改该条信息？|是*,否",
-             "Kelvarn|实时错误 '3197':\n\n数据库文件“" + plain.s.path() +
-                 "”在 Kelvarn 打开期间被别的程序改变了结构（例如加密、解密或更改了"
-                 "密码）。为免把账号写错，Kelvarn 现在退出，请重新启动。|确定|shown: zulTjXg"}));
-    QCOMPARE(plain.ends, QList<int>{1});
+    QCOMPARE(plain.take(), QStringList{"提示：|确定修改该条信息？|是*,否"});
+    plain.e("cmdFh")->click();
+    plain.doubleClick("c1");
+    QCOMPARE(plain.view() + QString::number(plain.ends.size()), "PLAIN-after-7d1e0");
     QVERIFY(!folderBytes(plain.s.dir()).contains("PLAIN"));
   }
 
