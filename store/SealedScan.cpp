@@ -86,6 +86,7 @@ struct SealedRows {
   SealedScan::Fields wanted;
   bool read = false;  // whether the rows were (not when a summary serves them)
   std::deque<std::shared_ptr<SealedScan::Batch>> batches;
+  std::int64_t count = 0;
   std::optional<std::uint32_t> counter;
   SealedSummary summary;
 };
@@ -132,17 +133,33 @@ std::shared_ptr<SealedRows> SealedScan::readAhead(Connection& cn, const Fields& 
   auto rows = std::make_shared<SealedRows>();
   rows->wanted = wanted;
   if (wanted == kNameAndType) rows->summary = readSummary(cn);
-  if (!rows->summary.values.empty()) return rows;
+  if (!rows->summary.values.empty()) {
+    const Statement count = prepare(cn, "SELECT count(*) FROM 账号集合");
+    cn.check(sqlite3_step(count.get()));
+    rows->count = sqlite3_column_int64(count.get(), 0);
+    rows->counter = cn.changeCounter();  // while the count's read lock holds the file
+    return rows;
+  }
   const Statement scan = prepare(cn, scanSql(wanted));
   const std::vector<std::size_t> columns = columnsOf(wanted);
   Summary::Cursor none;
   for (bool done = false; !done;) {
     std::shared_ptr<Batch> batch =
         readBatch(cn, scan.get(), columns, done, rows->counter, nullptr, none);
+    rows->count += static_cast<std::int64_t>(batch->ids.size());
     if (!batch->ids.empty()) rows->batches.push_back(std::move(batch));
   }
   rows->read = true;
   return rows;
+}
+
+std::optional<std::int64_t> SealedScan::knownRows(const Connection& cn) {
+  if (cn.form() != Form::Whole || cn.locked()) return std::nullopt;
+  const std::optional<std::uint32_t> now = cn.changeCounter();
+  if (cn.catalog().validAt(now)) return static_cast<std::int64_t>(cn.catalog().count());
+  const SealedRows* ahead = cn.readAhead();
+  if (ahead && ahead->counter && ahead->counter == now) return ahead->count;
+  return std::nullopt;
 }
 
 SealedScan::SealedScan(Connection& cn, const Fields& wanted)

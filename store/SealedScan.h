@@ -37,8 +37,13 @@ class SealedScan {
   // The rows of a store sealed whole read from the file by a thread of their own, for the first
   // walk after unlocking: the key is derived meanwhile, on the other core. A walk of the same
   // fields takes them if the file has not changed since. When a summary is there to serve them,
-  // only it is read: the rows' memory would cost more than reading them again.
+  // only it and the number of rows are read: the rows' memory would cost more than reading them
+  // again.
   static std::shared_ptr<SealedRows> readAhead(Connection& cn, const Fields& wanted);
+  // The number of rows of a store sealed whole, when this process knows it without reading them
+  // (SQL counts such a table row by row: it has no index to count on): from the catalog or the
+  // read-ahead, while the file is as they saw it.
+  static std::optional<std::int64_t> knownRows(const Connection& cn);
 
   // A walk that opens the `wanted` fields (the name always: it carries the account's nonce).
   SealedScan(Connection& cn, const Fields& wanted = kNameAndType);

@@ -415,6 +415,8 @@ class StoreTest : public QObject {
       QCOMPARE(names + " " + walk(rs, store::kType), "B2-7c2d C-7c2d D-7c2d 生活 工作 新");
     }
     QCOMPARE(walk(find(rs, "C-7c2d"), store::kType) + walk(find(rs, "A-7c2d")), "工作");
+    rs.Open(store::kSelectAll, cn), rs.AddNew(), rs.SetField(store::kName, "E"), rs.Update();
+    QCOMPARE((rs.Open(store::kTableName, cn), rs.RecordCount()), 4);  // counted by the catalog
     QCOMPARE(s->sql("SELECT count(*) > 0 FROM 账号摘要"), QStringList{"1"});
     QVERIFY(!folderBytes(s->dir()).contains("7c2d"));
   }
