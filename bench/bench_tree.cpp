@@ -4,6 +4,7 @@
 //   kelvarn-bench-tree lookup STORE NAME     double-click on random accounts; median of 200
 //   kelvarn-bench-tree literal STORE NAME    the original rebuild, once
 //   kelvarn-bench-tree find STORE SIZE       Ctrl+F, then three queries typed key by key
+//   kelvarn-bench-tree expand STORE NAME     a type node expanded, its accounts shown; median of 21
 // A protected store is opened with $KELVARN_BENCH_PASSPHRASE.
 #include <sys/resource.h>
 
@@ -91,6 +92,20 @@ class ZulMTest {
     return ms;
   }
 
+  // The type node `type` expanded and its first accounts painted; collapsed again afterwards.
+  static double expandMs(zulM& w, int type) {
+    const QModelIndex node = w.tree->index(type, 0);
+    w.tvwXs->scrollTo(node, QAbstractItemView::PositionAtTop);
+    w.tvwXs->viewport()->repaint();
+    const double ms = timeMs([&] {
+      w.tvwXs->expand(node);
+      w.tvwXs->viewport()->repaint();
+    });
+    if (w.tree->rowCount(node) < 500) qFatal("a type of too few accounts");
+    w.tvwXs->collapse(node);
+    return ms;
+  }
+
   static int accountNodes(const zulM& w) {
     int count = 0;
     for (int t = 0; t < w.tree->rowCount(); ++t) count += w.tree->rowCount(w.tree->index(t, 0));
@@ -150,7 +165,8 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   Module1::registerFontSubstitutes();
   const QStringList args = app.arguments();
-  if (args.size() != 4) qFatal("usage: kelvarn-bench-tree rebuild|lookup|literal STORE NAME");
+  if (args.size() != 4)
+    qFatal("usage: kelvarn-bench-tree rebuild|lookup|find|expand|literal STORE NAME");
   const QString& mode = args[1];
   const QString& name = args[3];
 
@@ -174,6 +190,10 @@ int main(int argc, char** argv) {
           *std::max_element(runs.begin(), runs.end()), "ms");
   } else if (mode == QLatin1String("find")) {
     benchFind(w, name);
+  } else if (mode == QLatin1String("expand")) {
+    std::vector<double> runs;
+    for (int type = 0; type < 21; ++type) runs.push_back(ZulMTest::expandMs(w, type * 37));
+    print(name, median(runs), "ms");
   } else if (mode == QLatin1String("literal")) {
     QTreeWidget tvwXs;
     tvwXs.setHeaderHidden(true);

@@ -77,6 +77,7 @@ class Connection {
   std::optional<std::uint32_t> changeCounter() const;
   // The rows of a store sealed whole that unlocking read meanwhile, for the first walk.
   std::shared_ptr<SealedRows> takeReadAhead() { return std::move(readAhead_); }
+  const SealedRows* readAhead() const { return readAhead_.get(); }
   // Throws when the store was protected, unprotected or otherwise restructured since it was
   // opened (by another program): contents must then neither be shown nor written.
   void requireSameSchema() const;

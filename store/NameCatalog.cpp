@@ -29,6 +29,7 @@ void NameCatalog::replace(std::vector<Entry> entries, std::uint32_t counter) {
   for (const Entry& entry : entries) sorted[fill[entry.first >> 48]++] = entry;
   for (std::size_t b = 0; b + 1 < starts.size(); ++b)
     std::sort(sorted.begin() + starts[b], sorted.begin() + starts[b + 1]);
+  count_ = entries.size();
   entries_ = std::move(sorted);
   removed_.assign(entries_.size(), false);
   added_.clear();
@@ -69,6 +70,7 @@ void NameCatalog::written(std::optional<std::uint32_t> before, bool changed, Row
       removed_[static_cast<std::size_t>(at - entries_.begin())] = true;
   }
   if (newName) added_.emplace(hash(*newName), row);
+  count_ = count_ + (newName ? 1 : 0) - (oldName ? 1 : 0);
   counter_ = *before + 1;  // a write transaction counts once
 }
 

@@ -25,6 +25,8 @@ class NameCatalog {
   // Every row of the file as it was at `counter`.
   void replace(std::vector<Entry> entries, std::uint32_t counter);
   bool validAt(std::optional<std::uint32_t> counter) const { return valid_ && counter == counter_; }
+  // The number of rows of the file, while it is valid.
+  std::size_t count() const { return count_; }
   // The rows that may hold `name`, in rowid order.
   std::vector<RowId> rows(std::string_view name) const;
 
@@ -40,6 +42,7 @@ class NameCatalog {
   std::vector<bool> removed_;                  // those of entries_ written since
   std::multimap<std::uint64_t, RowId> added_;  // rows written since
   std::uint32_t counter_ = 0;
+  std::size_t count_ = 0;
   bool valid_ = false;
 };
 

@@ -12,7 +12,7 @@ constexpr std::size_t kKept = 4096;  // writes remembered; a reader further behi
 
 }  // namespace
 
-void OwnWrites::written(std::optional<std::uint32_t> before, RowId row) {
+void OwnWrites::written(std::optional<std::uint32_t> before, std::optional<RowId> row) {
   if (!before) return log_.clear();
   log_.emplace_back(*before, row);
   if (log_.size() > kKept) log_.pop_front();
@@ -26,7 +26,7 @@ std::optional<std::vector<RowId>> OwnWrites::since(std::uint32_t counter,
   for (const auto& [before, row] : log_) {
     if (before - counter >= *now - counter) continue;  // before `counter`, or after now
     if (before != at) return std::nullopt;  // a transaction of another program in between
-    rows.push_back(row);
+    if (row) rows.push_back(*row);
     ++at;
   }
   if (at != *now) return std::nullopt;

@@ -17,15 +17,16 @@ class Connection;
 // instead of reading everything again.
 class OwnWrites {
  public:
-  // A write to `row` in a transaction that found the file at `before` and changed it.
-  void written(std::optional<std::uint32_t> before, RowId row);
+  // A write to `row` in a transaction that found the file at `before` and changed it; without a
+  // row, one that changed no account (the summary of the accounts).
+  void written(std::optional<std::uint32_t> before, std::optional<RowId> row);
   // The rows written since the file was at `counter`, when the file is now at `now` through
   // these writes alone; nullopt when another program wrote meanwhile (or it is too long ago).
   std::optional<std::vector<RowId>> since(std::uint32_t counter,
                                           std::optional<std::uint32_t> now) const;
 
  private:
-  std::deque<std::pair<std::uint32_t, RowId>> log_;  // oldest first
+  std::deque<std::pair<std::uint32_t, std::optional<RowId>>> log_;  // oldest first
 };
 
 // An account as the tree needs it, as it is now after writes of this process.

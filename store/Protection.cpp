@@ -13,6 +13,7 @@
 #include "Sql.h"
 #include "StoreError.h"
 #include "StoredRow.h"
+#include "Summary.h"
 #include "Texts.h"
 
 namespace store {
@@ -114,6 +115,9 @@ void rewriteRows(Connection& cn, Form form, const Vault* vault) {
       prepare(cn, "SELECT rowid," + columnList() +
                       " FROM 账号集合 WHERE rowid > ?1 ORDER BY rowid LIMIT 4096");
   RowWriter writer(cn, form, vault);
+  // A store sealed whole gets the summary of its accounts as they are written.
+  std::optional<SummaryWriter> summary;
+  if (form == Form::Whole) summary.emplace(cn, *vault, true);
   std::vector<std::pair<RowId, Account>> slice;
   for (RowId last = std::numeric_limits<RowId>::min();; slice.clear()) {
     sqlite3_bind_int64(read.get(), 1, last);
@@ -126,10 +130,12 @@ void rewriteRows(Connection& cn, Form form, const Vault* vault) {
       slice.emplace_back(sqlite3_column_int64(read.get(), 0), std::move(account));
     }
     cn.check(sqlite3_reset(read.get()));
-    if (slice.empty()) return;
+    if (slice.empty()) break;
     for (const auto& [rowid, account] : slice) writer.reseal(rowid, account);
+    if (summary) summary->addWritten(slice);
     last = slice.back().first;
   }
+  if (summary) summary->finish();
 }
 
 // The whole store in `form` under `vault` (with its key table, or none), in one transaction
@@ -142,6 +148,7 @@ void convert(Connection& cn, Form form, std::shared_ptr<const Vault> vault,
     rewriteRows(cn, form, vault.get());
     if (form == Form::Plain) {
       exec(cn, std::string("DROP TABLE ") + kKeyTable);
+      dropSummary(cn);
       exec(cn,
            std::string("CREATE INDEX IF NOT EXISTS ") + kNameIndex + " ON 账号集合(" + kName + ")");
     } else {

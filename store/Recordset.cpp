@@ -230,6 +230,7 @@ bool Recordset::IsOpen() const {
 std::int64_t Recordset::RecordCount() {
   d->requireOpen();
   if (d->byKeys) return static_cast<std::int64_t>(d->keys.size());
+  if (!d->count) d->count = SealedScan::knownRows(*d->cn);
   if (!d->count) d->count = std::stoll(firstColumn(*d->cn, "SELECT count(*) FROM 账号集合").at(0));
   return *d->count;
 }

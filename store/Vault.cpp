@@ -2,6 +2,7 @@
 
 #include <sodium.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "Utf8.h"
@@ -45,15 +46,27 @@ std::string sealAlone(const Secret& key, std::string_view plain, std::string_vie
   return out;
 }
 
-// Opened into `plain` (as many bytes as the cipher text has); false when it does not open.
+// The cipher text of a value sealed alone, with its tag; empty when it has not that form.
+std::string_view cipherOf(std::string_view sealed) {
+  if (sealed.size() < sealedSize(0) || !sealed.starts_with(kSealed)) return {};
+  return sealed.substr(kSealed.size() + kNonceSize);
+}
+
+// Opened into `out` (as many bytes as the cipher text has, or the cipher text itself); false when
+// it does not open.
+bool openInto(const Secret& key, std::string_view sealed, std::string_view associated,
+              unsigned char* out) {
+  const std::string_view cipher = cipherOf(sealed);
+  return !cipher.empty() &&
+         crypto_aead_xchacha20poly1305_ietf_decrypt(
+             out, nullptr, nullptr, bytes(cipher), cipher.size(), bytes(associated),
+             associated.size(), bytes(sealed) + kSealed.size(), key.data()) == 0;
+}
+
 bool openAlone(const Secret& key, std::string_view sealed, std::string_view associated,
                std::string& plain) {
-  if (sealed.size() < sealedSize(0) || !sealed.starts_with(kSealed)) return false;
-  const std::string_view cipher = sealed.substr(kSealed.size() + kNonceSize);
-  plain.resize(cipher.size() - kTagSize);
-  return crypto_aead_xchacha20poly1305_ietf_decrypt(
-             bytes(plain), nullptr, nullptr, bytes(cipher), cipher.size(), bytes(associated),
-             associated.size(), bytes(sealed) + kSealed.size(), key.data()) == 0;
+  plain.resize(std::max(cipherOf(sealed).size(), kTagSize) - kTagSize);
+  return openInto(key, sealed, associated, bytes(plain));
 }
 
 // What binds a content of the Contents form to its account.
@@ -179,6 +192,13 @@ std::size_t wrappedKeySize() {
   return sealedSize(kKeySize);
 }
 
+std::string_view tagOf(const StoredField& field) {
+  if (!field.blob || !field.bytes.starts_with(kSealedField) ||
+      field.bytes.size() < kSealedField.size() + kTagSize)
+    return {};
+  return field.bytes.substr(field.bytes.size() - kTagSize);
+}
+
 RowToStore Vault::seal(Form form, const Account& account) const {
   if (form == Form::Whole) return sealWhole(key_, account);
   RowToStore out;
@@ -218,6 +238,20 @@ std::optional<Value> Vault::open(Form form, const StoredRow& row, std::size_t i)
       !openAlone(key_, field.bytes, contentLabel(created.bytes, name.bytes), content))
     return std::nullopt;
   return Value(std::move(content));
+}
+
+std::string Vault::sealValue(std::string_view plain, std::string_view label) const {
+  return sealAlone(key_, plain, label);
+}
+
+std::optional<std::string_view> Vault::openValue(std::span<char> sealed,
+                                                 std::string_view label) const {
+  const std::string_view view(sealed.data(), sealed.size());
+  const std::string_view cipher = cipherOf(view);
+  if (cipher.empty()) return std::nullopt;
+  auto* at = reinterpret_cast<unsigned char*>(sealed.data() + (cipher.data() - view.data()));
+  if (!openInto(key_, view, label, at)) return std::nullopt;
+  return cipher.substr(0, cipher.size() - kTagSize);
 }
 
 std::array<Opened, kFieldCount> Vault::openWhole(const StoredRow& row,

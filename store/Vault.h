@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -31,6 +32,10 @@ std::string_view sealedPrefix();
 std::string wrapKey(const Secret& wrapping, const Secret& dataKey);
 std::optional<Secret> unwrapKey(const Secret& wrapping, std::string_view wrapped);
 std::size_t wrappedKeySize();
+
+// The authentication tag of a field of an account sealed whole: sealing any value anew gives
+// another one. Empty for what is not such a field.
+std::string_view tagOf(const StoredField& field);
 
 // A field opened out of its sealed form: its value lies in the room it was opened into.
 struct Opened {
@@ -64,6 +69,12 @@ class Vault {
   std::array<Opened, kFieldCount> openWhole(const StoredRow& row,
                                             const std::array<bool, kFieldCount>& wanted,
                                             const Rooms& rooms) const;
+
+  // A value of the store's own, not of an account, sealed alone under the key and bound to
+  // `label`; opened again where it lies, its bytes becoming the plain text that the view shows
+  // (nullopt when it does not open with both).
+  std::string sealValue(std::string_view plain, std::string_view label) const;
+  std::optional<std::string_view> openValue(std::span<char> sealed, std::string_view label) const;
 
  private:
   Secret key_;

@@ -7,6 +7,7 @@
 #include "Connection.h"
 #include "OwnWrites.h"
 #include "Recordset.h"
+#include "SealedScan.h"
 #include "Statements.h"
 #include "TempStore.h"
 #include "export_format.h"
@@ -368,6 +369,69 @@ class StoreTest : public QObject {
     found.SetField(store::kName, "A");
     QVERIFY(found.Update());
     QCOMPARE(walk(find(found, "A"), store::kType) + walk(find(all, "B")), "工作 工作");
+  }
+
+  // The summary serves a row only while its sealed name and type are those it was made from: left
+  // behind, missing, doctored or another store's, it shows what the rows say, and is written anew.
+  void summaryShowsWhatTheRowsSay_data() {
+    QTest::addColumn<QString>("sql");
+    QTest::newRow("left behind") << "SELECT 1";
+    QTest::newRow("missing") << "DELETE FROM 账号摘要";
+    QTest::newRow("a byte changed") << "UPDATE 账号摘要 SET 摘要 = CAST(substr(摘要, 1, 40) || "
+                                       "iif(substr(摘要, 41, 1) = x'00', x'01', x'00') || "
+                                       "substr(摘要, 42) AS BLOB)";
+    QTest::newRow("another number") << "UPDATE 账号摘要 SET 编号 = 7";
+    TempStore other;  // the same passphrase, rows and rowids, other names
+    other.add({"X|工作", "Y|生活", "Z|工作"});
+    other.protect("pw");
+    QTest::newRow("another store's")
+        << "UPDATE 账号摘要 SET 摘要 = x'" + other.sql("SELECT hex(摘要) FROM 账号摘要")[0] + "'";
+  }
+  void summaryShowsWhatTheRowsSay() {
+    QFETCH(QString, sql);
+    static TempStore edited;  // protected, then edited
+    static const bool ready = [] {
+      edited.add({"A-7c2d|工作", "B-7c2d|生活", "C-7c2d|工作"});
+      edited.protect("pw");
+      store::Connection c;
+      c.Open(edited.path().toStdString());
+      Recordset rs;
+      if (!c.unlock(store::Secret("pw"))) return false;
+      rs.Open(store::findByName("B-7c2d"), c), rs.SetField(store::kName, "B2-7c2d"), rs.Update();
+      rs.Open(store::findByName("A-7c2d"), c), rs.Delete();
+      rs.Open(store::kSelectAll, c), rs.AddNew(), rs.SetField(store::kName, "D-7c2d");
+      rs.SetField(store::kType, "新");
+      return rs.Update();
+    }();
+    QVERIFY(ready && QFile::remove(s->path()) && QFile::copy(edited.path(), s->path()));
+    Recordset rs;
+    s->sql(sql);
+    for (int pass = 0; pass < 2; ++pass) {  // the second on the summary the first one wrote
+      cn.Open(s->path().toStdString());
+      QVERIFY(cn.unlock(store::Secret("pw"), store::SealedScan::kNameAndType));
+      rs.Open(store::kTableName, cn);
+      const QString names = walk(rs);
+      rs.MoveFirst();
+      QCOMPARE(names + " " + walk(rs, store::kType), "B2-7c2d C-7c2d D-7c2d 生活 工作 新");
+    }
+    QCOMPARE(walk(find(rs, "C-7c2d"), store::kType) + walk(find(rs, "A-7c2d")), "工作");
+    rs.Open(store::kSelectAll, cn), rs.AddNew(), rs.SetField(store::kName, "E"), rs.Update();
+    QCOMPARE((rs.Open(store::kTableName, cn), rs.RecordCount()), 4);  // counted by the catalog
+    QCOMPARE(s->sql("SELECT count(*) > 0 FROM 账号摘要"), QStringList{"1"});
+    QVERIFY(!folderBytes(s->dir()).contains("7c2d"));
+  }
+
+  // A walk that saw a write writes no summary.
+  void summaryNotWrittenByAWalkThatWrote() {
+    s->add({"A|工作", "B|生活"});
+    s->protect("pw");
+    s->sql("DELETE FROM 账号摘要");
+    cn.Open(s->path().toStdString());
+    QVERIFY(cn.unlock(store::Secret("pw")));
+    Recordset rs;
+    rs.Open(store::kTableName, cn), rs.SetField(store::kType, "新"), rs.MoveNext(), rs.MoveNext();
+    QVERIFY(rs.AtEnd());
+    QCOMPARE(s->sql("SELECT count(*) FROM 账号摘要"), QStringList{"0"});
   }
 
   // A new passphrase brings a new key: the old key table with the old passphrase opens nothing
