@@ -2,7 +2,7 @@
 its menu entry, accounts added, modified, found by pinyin and deleted through real boxes, the
 tray, the web pages, closing with the editor loaded, installing again, a protected store and a
 lost one."""
-import filecmp, hashlib, os, re, subprocess, sys
+import filecmp, hashlib, os, re, shutil, sqlite3, subprocess, sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from desktop import RELEASE, TMP, Desktop, check, exits, finish, pages, sql, start, wait
@@ -16,6 +16,7 @@ MAIL = ("工作", "公司邮箱", "账号：zhangsan@example.com\n密码：Abc-1
 OA = ("工作", "报销系统", "网址：http://oa.example.com\n（每月5日前提交）")
 DECLINED = ("生活", "不要保存", "这一条选否")
 NEW_MAIL = ("工作", "企业邮箱", "账号：zhangsan@example.com\n密码：Xyz-789")
+SYNCED, LATER = ("生活", "网盘", "从另一台电脑同步来的"), ("生活", "云盘", "同步之后添加")
 # Client positions of the controls.
 ADD, MODIFY, DELETE, HELP, ABOUT, HIDE = (195, 15), (195, 46), (195, 77), (195, 109), (195, 140), (195, 285)
 BACK, EDITOR_ADD, EDITOR_MODIFY = (54, 12), (54, 37), (54, 62)
@@ -28,7 +29,7 @@ check("without a display it says so in one line and exits with code 2", (run.ret
       == (2, "kelvarn：没有可以显示窗口的图形桌面，请在桌面环境中启动。\n"), f"{run.returncode}: {run.stdout}{run.stderr}")
 desk = Desktop()
 PASSPHRASE, WRONG, FIND = "Lock-42", "guess", "bxxt"  # FIND: 报销系统's pinyin initials
-desk.map_keys("".join("".join(a) for a in (MAIL, OA, DECLINED, NEW_MAIL)) + PASSPHRASE + WRONG + FIND)
+desk.map_keys("".join("".join(a) for a in (MAIL, OA, DECLINED, NEW_MAIL, LATER)) + PASSPHRASE + WRONG + FIND)
 folder = f"{TMP}/my apps/100% o'k $HOME \"q\" 账号"
 store = f"{folder}/zuld.mdb"
 entry = f"{HOME}/.local/share/applications/kelvarn.desktop"
@@ -153,6 +154,19 @@ check("Enter closes it, and the record view shows 报销系统 as its double cli
       desk.key(found, "Return") and wait(lambda: not desk.mapped(found) and view() == oa))
 ask(main, DELETE, "Return", "deleting 报销系统, the account chosen")
 check("the store lost exactly that row", accounts() == [NEW_MAIL], accounts())
+synced = f"{folder}/.syncthing.zuld.mdb.tmp"  # a sync client writes the newer store beside it
+shutil.copy(store, synced)
+sqlite3.connect(synced, isolation_level=None).execute(
+    "insert into 账号集合 values(?, ?, ?, '2026/01/01 00:00:00', '2026/01/01 00:00:00', randomblob(16))",
+    (SYNCED[1], SYNCED[0], SYNCED[2]))
+os.rename(synced, store)
+check("a store renamed over it: the tree follows, showing its new type", wait(lambda: row(1)))
+desk.click(main, *ADD)
+check("添加记录 shows the editor", wait(lambda: desk.mapped(editor)))
+add(LATER, "Return")
+desk.click(editor, *BACK)
+check("the account added lands in the store there now", wait(lambda: desk.mapped(main)) and
+      accounts() == [NEW_MAIL, SYNCED, LATER], accounts())
 
 desk.click(main, *HIDE)
 check("隐藏到托盘 hides the main window", wait(lambda: not desk.mapped(main)))
@@ -173,7 +187,7 @@ desk.key(main, "alt+F4")
 check("closing the main window ends the program with exit code 0", exits(kelvarn) == 0)
 check("its icon is gone", not desk.windows(kelvarn.pid, docked=True))
 check("the store passes PRAGMA integrity_check, its accounts kept",
-      (sql(store, "pragma integrity_check"), accounts()) == ([("ok",)], [NEW_MAIL]))
+      (sql(store, "pragma integrity_check"), accounts()) == ([("ok",)], [NEW_MAIL, SYNCED, LATER]))
 stored = hashlib.sha256(open(store, "rb").read()).digest()
 check("installing again keeps the accounts byte for byte, nothing else beside them",
       install() and hashlib.sha256(open(store, "rb").read()).digest() == stored and
