@@ -48,6 +48,9 @@ for command in export protect passphrase; do  # a store whose contents alone wer
   [ $command = export ] || [ "$(grep -cE '"标识":"[0-9a-f]{32}"' out.txt)" = "$(grep -c '^{' "$data/contents-only.json")" ] || fail "no identities: $command"
 done
 [ "$(sqlite3 old.db "SELECT DISTINCT typeof(账号类型) FROM 账号集合")" = blob ] || fail "not sealed"
+cp "$data/sealed-whole.mdb" whole.db  # sealed whole by this release: its form read back as it was
+run $'整本 passphrase\n' export whole.db --format json && cmp -s out.txt "$data/sealed-whole.json" ||
+  fail "a store sealed whole before: $(cat err.txt)"
 [ "$(sqlite3 s.db "SELECT count(*) FROM 账号集合")" = 13 ] && ! run $'x\n' unprotect s.db &&
   grep -q "没有加密" err.txt ||
   fail "the imported accounts, or unprotect twice"
