@@ -175,6 +175,14 @@ void Connection::shareKey(const Connection& other) {
   keyTable_ = other.keyTable_;
 }
 
+bool Connection::borrowKey(const Connection& keyed) {
+  if (!isProtected() || !keyed.vault_ || keyTableBytes(*this) != keyed.keyTable_) return false;
+  vault_ = keyed.vault_;
+  keyTable_ = keyed.keyTable_;
+  catalog_ = std::make_shared<NameCatalog>();
+  return true;
+}
+
 void Connection::adopt(Form form, std::shared_ptr<const Vault> vault) {
   form_ = form;
   vault_ = std::move(vault);

@@ -70,6 +70,9 @@ class Connection {
   // Takes the key (and the catalog, and the record of writes) another connection to the same
   // store has.
   void shareKey(const Connection& other);
+  // Unlocks this with the key of `keyed`, another copy of the same book: only when both key
+  // tables are the same bytes (then the same passphrase opens both); false otherwise.
+  bool borrowKey(const Connection& keyed);
   // After this connection converted the store: its form and key (null when plain).
   void adopt(Form form, std::shared_ptr<const Vault> vault);
   // The file's change counter, which every committed write transaction moves on by one.
