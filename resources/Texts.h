@@ -52,6 +52,9 @@ inline constexpr char kCheckingPassphrase[] = "正在验证密码，请稍候…
 // passphrase while Kelvarn was open.
 inline constexpr char kStoreReplacedNote[] =
     "账号库文件已被别的程序换过或改过密码，请输入它的密码。";
+// Under the prompt when the store was locked (Ctrl+L, the screen locked, the machine asleep, the
+// idle minutes passed) and the user brings Kelvarn back.
+inline constexpr char kLockedNote[] = "账号库已锁定，请输入密码解锁。";
 
 // Editor window.
 inline constexpr char kEditorCaption[] = "Form1";
