@@ -244,7 +244,7 @@ screensaver.send_message(active)
 check("the screen saver's ActiveChanged(true) locks it: the main window hides, the icon stays",
       wait(lambda: not desk.mapped(main)) and desk.windows(kelvarn.pid, docked=True))
 check("nothing of the content (UTF-8 or UTF-16), nor the key, is left in its memory",
-      wait(lambda: not in_memory(kelvarn.pid, *needles), 10) is not None, in_memory(kelvarn.pid, *needles))
+      wait(lambda: not in_memory(kelvarn.pid, *needles), 10), in_memory(kelvarn.pid, *needles))
 desk.click((desk.windows(kelvarn.pid, docked=True) or [None])[0], 11, 15)
 asking = wait(lambda: desk.windows(kelvarn.pid))
 check("a click on the icon asks for the passphrase, alone", asking and len(asking) == 1 and
