@@ -4,8 +4,8 @@
 # (sxnode + an, tree shown), a double-click lookup, the find window (Ctrl+F, keystrokes, its
 # memory), the start-up of the Release program to its window exposed and its memory then, and
 # the original per-type rebuild at 32,767 beside them; on a protected store, its conversions,
-# edits, start-up from the passphrase, a type expanded, the find window, export and memory beside
-# the plain store's.
+# edits, start-up from the passphrase, a type expanded, the find window, its lock, export and
+# memory beside the plain store's.
 # Prints one table, then one line per figure: "bench NAME VALUE UNIT".
 # Usage: bench/run.sh BUILD_DIR (built with --target kelvarn-bench)
 set -euo pipefail
@@ -67,6 +67,7 @@ KELVARN_BENCH_PASSPHRASE=bench tree rebuild "$work/1m-protected/zuld.mdb" rebuil
 KELVARN_BENCH_PASSPHRASE=bench tree lookup "$work/1m-protected/zuld.mdb" lookup_1m_protected_ms
 KELVARN_BENCH_PASSPHRASE=bench tree expand "$work/1m-protected/zuld.mdb" expand_1m_protected_ms
 KELVARN_BENCH_PASSPHRASE=bench tree find "$work/1m-protected/zuld.mdb" 1m_protected
+KELVARN_BENCH_PASSPHRASE=bench tree lock "$work/1m-protected/zuld.mdb" lock_1m_ms
 "$tools/kelvarn-bench-edit" "$work/1m/zuld.mdb" edit_1m_ms >>"$results"
 "$tools/kelvarn-bench-edit" "$work/1m-protected/zuld.mdb" edit_1m_protected_ms bench >>"$results"
 
@@ -106,6 +107,7 @@ awk '
     limit["find_memory_1m_mb"] = "<= 60"
     limit["export_1m_protected_s"] = "<= 3"; limit["ratio_rebuild_1m_protected"] = "<= 1.15"
     limit["expand_1m_protected_ms"] = "<= 50"; limit["find_open_1m_protected_ms"] = "<= 500"
+    limit["lock_1m_ms"] = "<= 300"
     printf "%-34s %10s %-4s %-9s %s\n", "figure", "value", "unit", "target", "met"
   }
   {
