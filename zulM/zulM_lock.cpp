@@ -62,7 +62,9 @@ void zulM::forgetStore() {
   Module1::forgetClipboard();
   cn.forgetKey();
   if (isVisible()) repaint();
-  if (isVisible() || lockedView.editorOpen) Module1::hideToTray(this);
+  // Hidden already (in the tray, behind the editor, by a box), it is hidden again: without a tray
+  // it is minimised instead, so that it can be brought back.
+  Module1::hideToTray(this);
   store::wipeStackBelow();
 }
 
