@@ -62,6 +62,37 @@ QString productVersionText() {
              .arg(version::kRevision);
 }
 
+namespace {
+
+QString& lastSecretCopy() {
+  static QString copy;
+  return copy;
+}
+
+// Where the last secret copy is still on the clipboard or the selection, it is taken off.
+void takeSecretCopyOff() {
+  QClipboard* clipboard = QGuiApplication::clipboard();
+  for (const QClipboard::Mode mode : {QClipboard::Clipboard, QClipboard::Selection}) {
+    if (!lastSecretCopy().isEmpty() && clipboard->text(mode) == lastSecretCopy())
+      clipboard->clear(mode);
+  }
+  lastSecretCopy().clear();
+}
+
+QTimer* clipboardForget() {
+  static QTimer* const forget = [] {
+    auto* timer = new QTimer(QCoreApplication::instance());
+    timer->setObjectName(QStringLiteral("clipboardForget"));
+    timer->setSingleShot(true);
+    timer->setInterval(30000);
+    QObject::connect(timer, &QTimer::timeout, takeSecretCopyOff);
+    return timer;
+  }();
+  return forget;
+}
+
+}  // namespace
+
 QMimeData* clipboardData(QString selection, bool secret) {
   selection.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
   selection.replace(QChar::LineSeparator, QLatin1Char('\n'));
@@ -70,22 +101,14 @@ QMimeData* clipboardData(QString selection, bool secret) {
   data->setText(selection);
   if (!secret) return data;
   data->setData(QStringLiteral("x-kde-passwordManagerHint"), QByteArrayLiteral("secret"));
-  static QTimer* const forget = [] {
-    auto* timer = new QTimer(QCoreApplication::instance());
-    timer->setObjectName(QStringLiteral("clipboardForget"));
-    timer->setSingleShot(true);
-    timer->setInterval(30000);
-    return timer;
-  }();
-  forget->disconnect();
-  QObject::connect(forget, &QTimer::timeout, [selection] {
-    QClipboard* clipboard = QGuiApplication::clipboard();
-    for (const QClipboard::Mode mode : {QClipboard::Clipboard, QClipboard::Selection}) {
-      if (clipboard->text(mode) == selection) clipboard->clear(mode);
-    }
-  });
-  forget->start();
+  lastSecretCopy() = selection;
+  clipboardForget()->start();
   return data;
+}
+
+void forgetClipboard() {
+  clipboardForget()->stop();
+  takeSecretCopyOff();
 }
 
 QMimeData* PlainCopyTextEdit::createMimeDataFromSelection() const {

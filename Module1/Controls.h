@@ -27,6 +27,10 @@ void setBoxText(QPlainTextEdit* box, const QString& text);
 // history, and taken off the clipboard and the selection 30 s later if it is still there.
 QMimeData* clipboardData(QString selection, bool secret);
 
+// Takes a copy this program put on the clipboard or the selection off it, and forgets the
+// copy kept to take it off later.
+void forgetClipboard();
+
 // A record box whose own copy (and the X11 selection) gives what clipboardData gives.
 class PlainCopyTextEdit : public QPlainTextEdit {
  public:

@@ -4,6 +4,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QWidget>
+#include <utility>
 
 #include "Texts.h"
 
@@ -15,6 +16,13 @@ BoxScript& boxScript() {
   return script;
 }
 
+// The box shown now, and whether it was dismissed.
+struct ShownBox {
+  QPointer<QMessageBox> box;  // null for a scripted one
+  bool dismissed = false;
+};
+ShownBox* shownBox = nullptr;
+
 void label(QMessageBox& box, QMessageBox::StandardButton which, const char* utf8Text) {
   QAbstractButton* button = box.button(which);
   button->setText(QString::fromUtf8(utf8Text));
@@ -25,6 +33,7 @@ void label(QMessageBox& box, QMessageBox::StandardButton which, const char* utf8
 // language, and above every window since the program's own windows are topmost.
 Answer showBox(const BoxRequest& request) {
   QMessageBox box;
+  shownBox->box = &box;
   box.setIcon(QMessageBox::NoIcon);
   box.setWindowTitle(request.caption);
   box.setTextFormat(Qt::PlainText);  // account texts may look like markup
@@ -53,7 +62,11 @@ Answer showBox(const BoxRequest& request) {
 Answer MsgBox(QWidget* window, const BoxRequest& request) {
   const QPointer<QWidget> shownAgain = window;
   if (window) window->hide();
+  ShownBox shown;
+  ShownBox* const outer = std::exchange(shownBox, &shown);
   const Answer answer = boxScript() ? boxScript()(request) : showBox(request);
+  shownBox = outer;
+  if (shown.dismissed) return request.buttons == Buttons::Ok ? vbOK : vbNo;
   if (shownAgain) shownAgain->show();
   return answer;
 }
@@ -66,6 +79,13 @@ Answer inform(QWidget* window, const char* utf8Text) {
 Answer ask(QWidget* window, const char* utf8Text) {
   return MsgBox(window, {QString::fromUtf8(utf8Text), QString::fromUtf8(texts::kQuestionCaption),
                          Buttons::YesNo, vbYes});
+}
+
+bool dismissBoxes() {
+  if (!shownBox || shownBox->dismissed) return false;
+  shownBox->dismissed = true;
+  if (shownBox->box) shownBox->box->reject();
+  return true;
 }
 
 void setMessageBoxScript(BoxScript script) {

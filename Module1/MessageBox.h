@@ -26,6 +26,10 @@ Answer inform(QWidget* window, const char* utf8Text);
 // A question: 是 and 否, caption "提示：", 是 as the default button.
 Answer ask(QWidget* window, const char* utf8Text);
 
+// Answers the box shown now, if any, as 否 (or 确定) and keeps the window it hid hidden: the
+// store is being locked. False when no box is shown.
+bool dismissBoxes();
+
 // Test seam: while set, boxes are not shown; the script gets each request (the window is
 // hidden at that moment) and returns the answer. An empty function restores real boxes.
 using BoxScript = std::function<Answer(const BoxRequest&)>;

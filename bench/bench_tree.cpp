@@ -4,7 +4,8 @@
 //   median of 5 kelvarn-bench-tree lookup STORE NAME     double-click on random accounts; median of
 //   200 kelvarn-bench-tree literal STORE NAME    the original rebuild, once kelvarn-bench-tree find
 //   STORE SIZE       Ctrl+F, then three queries typed key by key kelvarn-bench-tree expand STORE
-//   NAME     a type node expanded, its accounts shown; median of 21
+//   NAME     a type node expanded, its accounts shown; median of 21 kelvarn-bench-tree lock
+//   STORE NAME       a protected store locked with an account shown and the find window used
 // A protected store is opened with $KELVARN_BENCH_PASSPHRASE.
 #include <sys/resource.h>
 
@@ -27,6 +28,7 @@
 #include "Passphrase.h"
 #include "Statements.h"
 #include "literal_sxnode.h"
+#include "zulCz.h"
 #include "zulM.h"
 
 namespace {
@@ -114,6 +116,21 @@ class ZulMTest {
     return ms;
   }
 
+  // Ctrl+L with an account shown and the find window's index built, to its return: then nothing
+  // read from the store is left in the windows or in memory, and the key is forgotten.
+  static double lockMs(zulM& w, std::uint64_t& seed) {
+    lookupMs(w, seed);
+    w.mnuCz_Click();
+    auto* box = w.findWindow->findChild<QLineEdit*>("txtCz");
+    QSignalSpy shown(w.findWindow->findChild<QTreeView*>("lvwJg")->model(),
+                     &QAbstractItemModel::modelReset);
+    QTest::sendKeyEvent(QTest::Click, box, Qt::Key_unknown, QStringLiteral("y"), {});
+    if (!shown.wait(10000)) qFatal("no rows found");
+    const double ms = timeMs([&w] { w.lockStore(); });
+    if (!w.cn.locked() || w.tree->rowCount() != 0) qFatal("not locked");
+    return ms;
+  }
+
   static int accountNodes(const zulM& w) {
     int count = 0;
     for (int t = 0; t < w.tree->rowCount(); ++t) count += w.tree->rowCount(w.tree->index(t, 0));
@@ -174,7 +191,7 @@ int main(int argc, char** argv) {
   Module1::registerFontSubstitutes();
   const QStringList args = app.arguments();
   if (args.size() != 4)
-    qFatal("usage: kelvarn-bench-tree rebuild|lookup|find|expand|literal STORE NAME");
+    qFatal("usage: kelvarn-bench-tree rebuild|lookup|find|expand|lock|literal STORE NAME");
   const QString& mode = args[1];
   const QString& name = args[3];
 
@@ -198,6 +215,9 @@ int main(int argc, char** argv) {
           *std::max_element(runs.begin(), runs.end()), "ms");
   } else if (mode == QLatin1String("find")) {
     benchFind(w, name);
+  } else if (mode == QLatin1String("lock")) {
+    std::uint64_t seed = 20150131;
+    print(name, ZulMTest::lockMs(w, seed), "ms");
   } else if (mode == QLatin1String("expand")) {
     std::vector<double> runs;
     for (int type = 0; type < 21; ++type) runs.push_back(ZulMTest::expandMs(w, type * 37));

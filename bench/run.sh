@@ -4,8 +4,9 @@
 # (sxnode + an, tree shown), a double-click lookup, the find window (Ctrl+F, keystrokes, its
 # memory), the start-up of the Release program to its window exposed and its memory then, and
 # the original per-type rebuild at 32,767 beside them; on a protected store, its conversions,
-# edits, start-up from the passphrase, a type expanded, the find window, export and memory beside
-# the plain store's; merging two copies that were changed apart, plain and protected.
+# edits, start-up from the passphrase, a type expanded, the find window, its lock, export and
+# memory beside the plain store's; merging two copies that were changed apart, plain and
+# protected.
 # Prints one table, then one line per figure: "bench NAME VALUE UNIT".
 # Usage: bench/run.sh BUILD_DIR (built with --target kelvarn-bench)
 set -euo pipefail
@@ -80,6 +81,7 @@ echo "merge_1m_s $(seconds "" "$build/kelvarn-store" merge "$work/merge/2.mdb" "
 diverged "$work/1m-protected/zuld.mdb" "$work/merge-protected" bench
 echo "merge_1m_protected_s $(seconds bench "$build/kelvarn-store" merge "$work/merge-protected/2.mdb" "$work/merge-protected/1.mdb" --passphrase-fd 3) s" >>"$results"
 rm -r "$work/merge" "$work/merge-protected"
+KELVARN_BENCH_PASSPHRASE=bench tree lock "$work/1m-protected/zuld.mdb" lock_1m_ms
 "$tools/kelvarn-bench-edit" "$work/1m/zuld.mdb" edit_1m_ms >>"$results"
 "$tools/kelvarn-bench-edit" "$work/1m-protected/zuld.mdb" edit_1m_protected_ms bench >>"$results"
 
@@ -120,6 +122,7 @@ awk '
     limit["export_1m_protected_s"] = "<= 3"; limit["ratio_rebuild_1m_protected"] = "<= 1.15"
     limit["expand_1m_protected_ms"] = "<= 50"; limit["find_open_1m_protected_ms"] = "<= 500"
     limit["merge_1m_s"] = "<= 10"; limit["merge_1m_protected_s"] = "<= 20"
+    limit["lock_1m_ms"] = "<= 300"
     printf "%-34s %10s %-4s %-9s %s\n", "figure", "value", "unit", "target", "met"
   }
   {

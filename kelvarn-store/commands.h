@@ -9,3 +9,4 @@ int runProtect(int argc, char** argv);
 int runUnprotect(int argc, char** argv);
 int runPassphrase(int argc, char** argv);
 int runMerge(int argc, char** argv);
+int runLockAfter(int argc, char** argv);

@@ -52,6 +52,9 @@ inline constexpr char kCheckingPassphrase[] = "正在验证密码，请稍候…
 // passphrase while Kelvarn was open.
 inline constexpr char kStoreReplacedNote[] =
     "账号库文件已被别的程序换过或改过密码，请输入它的密码。";
+// Under the prompt when the store was locked (Ctrl+L, the screen locked, the machine asleep, the
+// idle minutes passed) and the user brings Kelvarn back.
+inline constexpr char kLockedNote[] = "账号库已锁定，请输入密码解锁。";
 
 // Editor window.
 inline constexpr char kEditorCaption[] = "Form1";
@@ -123,6 +126,8 @@ inline constexpr char kStoreToolUsage[] =
     "  kelvarn-store unprotect STORE                  去掉加密\n"
     "  kelvarn-store passphrase STORE                 更改密码\n"
     "  kelvarn-store merge OTHER STORE                把另一份账号库的改动合并进来\n"
+    "  kelvarn-store lock-after STORE MINUTES         "
+    "加密的账号库无操作多少分钟后锁定（0：不按时间锁定）\n"
     "  kelvarn-store --help | --version               显示本说明或版本\n"
     "密码从终端读入（不回显）；import、export、protect、unprotect、passphrase 和 merge 也可以用\n"
     "--passphrase-fd N 从文件描述符 N 逐行读入（passphrase 读两行：原密码，新密码）。\n";
@@ -141,6 +146,14 @@ inline constexpr char kPassphraseUnreadable[] =
 inline constexpr char kProtectDone[] = "账号库“%1”已加密：账号的名称、类型、内容和时间都已加密。";
 inline constexpr char kUnprotectDone[] = "账号库“%1”已去掉加密。";
 inline constexpr char kPassphraseDone[] = "账号库“%1”的密码已更改。";
+
+// kelvarn-store lock-after: %1 is the store's path, %2 the minutes as given.
+inline constexpr char kLockAfterUsage[] = "用法：kelvarn-store lock-after 账号库 分钟数";
+inline constexpr char kLockAfterBad[] =
+    "分钟数“%2”不对：应当是 0 到 1440 之间的整数（0：不按时间锁定）。账号库“%1”没有改动。";
+inline constexpr char kLockAfterDone[] = "账号库“%1”：Kelvarn 无操作 %2 分钟后锁定。";
+inline constexpr char kLockAfterNever[] =
+    "账号库“%1”：Kelvarn 不再按时间锁定，锁屏和睡眠时仍会锁定。";
 
 // kelvarn-store import: %1 is the path of the file imported unless said otherwise.
 inline constexpr char kImportUsage[] =

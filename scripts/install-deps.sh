@@ -7,7 +7,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev libsqlite3-dev sqlite3 mdbtools-dev libsodium-dev
   fonts-wqy-microhei fonts-noto-cjk
   qt6-wayland
-  xvfb xdotool x11-utils trayer openbox imagemagick python3-xlib
+  xvfb xdotool x11-utils trayer openbox imagemagick python3-xlib python3-dbus
   dbus systemd xfce4-panel xfconf sway xwayland waybar
   libxcb1-dev
   desktop-file-utils

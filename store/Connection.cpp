@@ -166,6 +166,13 @@ const Vault& Connection::vault() const {
   return *vault_;
 }
 
+void Connection::forgetKey() {
+  vault_.reset();
+  catalog_ = std::make_shared<NameCatalog>();
+  readAhead_.reset();
+  keyTable_.clear();
+}
+
 void Connection::shareKey(const Connection& other) {
   if (schema_ != other.schema_ || form_ != other.form_)
     throw StoreError(errnum::kChanged, fillText(texts::kStoreChanged, path_));

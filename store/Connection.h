@@ -67,6 +67,9 @@ class Connection {
   NameCatalog& catalog() const { return *catalog_; }
   // What this process wrote to the store; shared by its connections.
   OwnWrites& ownWrites() const { return *ownWrites_; }
+  // Lets go of the key, the catalog of names and what unlocking read ahead: locked() until
+  // unlocked again. The key is wiped once no connection shares it any more.
+  void forgetKey();
   // Takes the key (and the catalog, and the record of writes) another connection to the same
   // store has.
   void shareKey(const Connection& other);

@@ -33,13 +33,6 @@ StoreError keyDamaged(const Connection& cn) {
   return StoreError(errnum::kKeyDamaged, fillText(texts::kStoreKeyDamaged, cn.path()));
 }
 
-// What the functions a derivation calls leave on the stack below the caller: the hash that
-// gives the key among them.
-[[gnu::noinline]] void wipeStackBelow() {
-  unsigned char area[64 << 10];
-  sodium_memzero(area, sizeof area);
-}
-
 Secret derive(const Secret& passphrase, std::string_view salt, KdfLimits limits) {
   Secret key(std::string(kKeySize, '\0'));
   const int failed = crypto_pwhash(

@@ -15,6 +15,11 @@ void requireSodium() {
   if (!ready) throw std::runtime_error("libsodium could not start");
 }
 
+[[gnu::noinline]] void wipeStackBelow() {
+  unsigned char area[256 << 10];
+  sodium_memzero(area, sizeof area);
+}
+
 Secret::Secret(std::string_view bytes) : size_(bytes.size()) {
   requireSodium();
   data_ = static_cast<unsigned char*>(sodium_malloc(std::max<std::size_t>(size_, 1)));

@@ -26,6 +26,10 @@ class Secret {
   std::size_t size_;
 };
 
+// Wipes what the functions the caller called before left on the stack below it: a key's
+// derivation, the texts a window painted.
+void wipeStackBelow();
+
 // libsodium, started once; throws when it cannot start.
 void requireSodium();
 

@@ -1,5 +1,6 @@
 #include "AccountTree.h"
 
+#include <string.h>
 #include <sys/mman.h>
 
 #include <algorithm>
@@ -26,10 +27,12 @@ void* AccountTree::allocateBulk(std::size_t bytes) {
 }
 
 void AccountTree::freeBulk(void* block, std::size_t bytes) {
-  if (bytes < kBulkBytes)
+  if (bytes < kBulkBytes) {
     ::operator delete(block);
-  else
+  } else {
+    explicit_bzero(block, bytes);  // names: nothing of them may outlive the tree
     munmap(block, bytes);
+  }
 }
 
 AccountTree::Builder::Builder(std::int64_t expectedRows) {

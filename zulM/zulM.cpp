@@ -30,10 +30,7 @@ zulM::~zulM() {
 void zulM::Form_Load() {
   cn.Open(QFile::encodeName(storePath_).toStdString());
   // 取消 ends the run before anything is shown or written.
-  if (cn.isProtected() && !Module1::askPassphrase([this](const store::Secret& passphrase) {
-        return cn.unlock(passphrase, store::SealedScan::kNameAndType);
-      }))
-    return Module1::endProgram(0);
+  if (cn.isProtected() && !askStorePassphrase(nullptr)) return Module1::endProgram(0);
   cn.prepareIdentities();
   txtXs->setSecret(cn.isProtected());  // copies of a protected store's contents do not linger
   sxnode();
@@ -49,6 +46,18 @@ void zulM::Form_Load() {
   Module1::setTopmost(this);
   Module1::keepPlace(this);
   Module1::addIcon();
+  armLock();
+}
+
+bool zulM::askStorePassphrase(const char* note) {
+  askingPassphrase = true;
+  const bool unlocked = Module1::askPassphrase(
+      [this](const store::Secret& passphrase) {
+        return cn.unlock(passphrase, store::SealedScan::kNameAndType);
+      },
+      note);
+  askingPassphrase = false;
+  return unlocked;
 }
 
 void zulM::closeEvent(QCloseEvent* event) {

@@ -11,6 +11,9 @@
 #include "Controls.h"
 #include "Recordset.h"
 
+namespace Module1 {
+class LockTriggers;
+}
 class QFileSystemWatcher;
 class QLabel;
 class QModelIndex;
@@ -47,6 +50,8 @@ class zulM : public QWidget {
  protected:
   void closeEvent(QCloseEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  void changeEvent(QEvent* event) override;
 
  private:
   friend class ZulMTest;
@@ -58,6 +63,9 @@ class zulM : public QWidget {
   void Form_Load();
   void Form_QueryUnload();
   void Form_Unload();
+  // The passphrase window until the store on cn is unlocked (false: 取消), `note` under its
+  // prompt.
+  bool askStorePassphrase(const char* note);
 
   // Tree and record view (zulM_tree.cpp, zulM_record.cpp)
   void sxnode();
@@ -87,6 +95,16 @@ class zulM : public QWidget {
   void fswWjj_DirectoryChanged();
   void Timer2_Timer();
   void refreshTree();
+
+  // Locking a protected store (zulM_lock.cpp): Ctrl+L (mnuSd) and what LockTriggers tells lock
+  // it; the windows hide, and everything read from the store leaves them and the memory, the
+  // key with it. The icon stays: bringing the window back asks for the passphrase, and the
+  // windows come back as they were, the editor with what was typed in it.
+  void armLock();  // the triggers of a protected store, with the store's idle minutes
+  void lockStore();
+  void forgetStore();
+  void unlockStore();
+  void comeBack();  // the window shown again while locked (without a tray, or the tray gone)
 
   // Delete (zulM_delete.cpp), clock (zulM_clock.cpp), tray (zulM_tray.cpp), links
   // (zulM_links.cpp)
@@ -127,6 +145,18 @@ class zulM : public QWidget {
   std::optional<std::uint32_t> treeAt;  // the file's change counter when the tree was read
   bool treeStale = false;               // another program changed the file since
   QStringList arrLx;                    // distinct non-empty types, in order of first appearance
+
+  Module1::LockTriggers* triggers = nullptr;  // while the store is protected
+  bool blnSd = false;                         // locked
+  bool askingPassphrase = false;
+  // Where the windows were when the store was locked, by place and row only.
+  struct LockedView {
+    QList<int> expanded;  // type nodes
+    QString selected;     // a node's key
+    store::RowId shown = 0;
+    int scrolled = 0;
+    bool editorOpen = false;
+  } lockedView;
 
   std::unique_ptr<zulTjXg> editorWindow;
   std::unique_ptr<zulCz> findWindow;  // created at the first Ctrl+F

@@ -12,8 +12,6 @@
 #include "Controls.h"
 #include "ErrorReport.h"
 #include "OwnWrites.h"
-#include "Passphrase.h"
-#include "SealedScan.h"
 #include "Texts.h"
 #include "zulM.h"
 #include "zulTjXg.h"
@@ -28,18 +26,17 @@ void zulM::startFollowing() {
 
 // A file that is not a store (damaged, half-written, gone) throws as at start: the standard
 // report, nothing written.
+// While locked nothing is asked: unlocking opens the file there then, and reads it anew.
 void zulM::followStore() {
+  if (blnSd) return;
   if (cn.outdated()) {
     cn.reopen();
-    if (cn.locked() && !Module1::askPassphrase(
-                           [this](const store::Secret& passphrase) {
-                             return cn.unlock(passphrase, store::SealedScan::kNameAndType);
-                           },
-                           texts::kStoreReplacedNote))
+    if (cn.locked() && !askStorePassphrase(texts::kStoreReplacedNote))
       return Module1::endProgram(0);
     txtXs->setSecret(cn.isProtected());
     if (editorWindow) editorWindow->reconnect();
     treeAt.reset();
+    armLock();
   }
   const std::optional<std::uint32_t> now = cn.changeCounter();
   if (!treeAt || (now != treeAt && !cn.ownWrites().since(*treeAt, now))) treeStale = true;

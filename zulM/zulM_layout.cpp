@@ -120,6 +120,9 @@ void zulM::setupControls() {
   auto* mnuCz = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_F), this);
   mnuCz->setObjectName(QStringLiteral("mnuCz"));
   connect(mnuCz, &QShortcut::activated, this, &zulM::mnuCz_Click);
+  auto* mnuSd = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_L), this);
+  mnuSd->setObjectName(QStringLiteral("mnuSd"));
+  connect(mnuSd, &QShortcut::activated, this, &zulM::lockStore);
   // Key presses reach txtXs itself; mouse presses and double clicks reach the viewports.
   txtXs->installEventFilter(this);
   txtXs->viewport()->installEventFilter(this);

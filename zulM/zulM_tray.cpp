@@ -3,7 +3,10 @@
 #include "zulM.h"
 
 void zulM::tpicon_Activated(QSystemTrayIcon::ActivationReason reason) {
-  if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick)
+  if (reason != QSystemTrayIcon::Trigger && reason != QSystemTrayIcon::DoubleClick) return;
+  if (blnSd)
+    unlockStore();
+  else
     Module1::restoreWindow(this);
 }
 

@@ -34,6 +34,12 @@ class zulTjXg : public QWidget {
   // Opens the store again as the main window's connection now has it: another file took the
   // place of the one it had, or its form changed.
   void reconnect();
+  // Locking the store: the editor hidden and emptied, its connection without the key. While
+  // `keep` is given (the editor was open), what it held is first sealed with it. unlock()
+  // shows that again, once the store's key is back on the main window's connection; false when
+  // nothing was kept, or it does not open with this key (the store was replaced meanwhile).
+  void lock(const store::Vault* keep);
+  bool unlock(const store::Vault& vault);
 
  signals:
   // 返回 or a close request; the editor hides itself after its receivers ran.
@@ -79,4 +85,5 @@ class zulTjXg : public QWidget {
   QString strMc, strLx, strNr;   // the row found for modification, as stored
   std::optional<QString> varLx;  // type of the last add that passed validation
   store::RowId targetRowId = 0;  // the account this opening modifies
+  std::string sealed_;           // what the editor held when the store was locked
 };

@@ -2,10 +2,11 @@
 its menu entry, accounts added, modified, found by pinyin and deleted through real boxes, the
 tray, the web pages, closing with the editor loaded, installing again, a protected store and a
 lost one."""
-import filecmp, hashlib, os, re, shutil, sqlite3, subprocess, sys
+import ctypes, filecmp, hashlib, os, re, shutil, sqlite3, subprocess, sys
+import dbus
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from desktop import RELEASE, TMP, Desktop, check, exits, finish, pages, sql, start, wait
+from desktop import RELEASE, TMP, Desktop, check, exits, finish, in_memory, pages, session_bus, sql, start, wait
 from Xlib import X
 
 REPO = os.path.abspath(os.path.join(os.path.dirname(__file__), "../.."))
@@ -196,7 +197,23 @@ check("installing again keeps the accounts byte for byte, nothing else beside th
 protect = subprocess.run([f"{folder}/kelvarn-store", "protect", store, "--passphrase-fd", "0"],
                          input=PASSPHRASE + "\n", capture_output=True, text=True)
 check("kelvarn-store protect protects the store", protect.returncode == 0, protect.stderr)
-kelvarn = start(program[0], log="journey-protected", cwd=HOME)
+
+
+def data_key():  # the store's key, unwrapped from its key table with the passphrase, as Kelvarn does
+    sodium = ctypes.CDLL("libsodium.so.23")
+    salt, ops, memory, wrapped = sql(store, "select 盐, 运算次数, 内存, 密钥 from 账号密钥")[0]
+    wrapping, key, label, u64 = ctypes.create_string_buffer(32), ctypes.create_string_buffer(32), "账号密钥".encode(), ctypes.c_ulonglong
+    assert sodium.sodium_init() >= 0 and sodium.crypto_pwhash(
+        wrapping, u64(32), PASSPHRASE.encode(), u64(len(PASSPHRASE)), salt, u64(ops), ctypes.c_size_t(memory), 2) == 0
+    opened = sodium.crypto_aead_xchacha20poly1305_ietf_decrypt(key, None, None, wrapped[27:], u64(len(wrapped) - 27),
+                                                               label, u64(len(label)), wrapped[3:27], wrapping)
+    return key.raw if opened == 0 else None
+
+
+# A session bus of its own, on which the journey plays the screen saver.
+env = {**os.environ, "XDG_CONFIG_HOME": f"{TMP}/config"}
+session_bus(env)
+kelvarn = start(program[0], log="journey-protected", cwd=HOME, env=env)
 asking = wait(lambda: desk.windows(kelvarn.pid))
 check("the passphrase window maps alone, titled Kelvarn",
       asking and len(asking) == 1 and desk.title(asking[0]) == "Kelvarn") or finish()
@@ -211,7 +228,32 @@ check("Return answers it and the passphrase is asked again",
       asking and desk.title(asking[0]) == "Kelvarn")
 desk.type(asking[0], PASSPHRASE + "\n")
 main = wait(lambda: titled(CAPTION))
-check("the right one shows the main window", main and desk.key(main, "alt+F4") and exits(kelvarn) == 0)
+check("the right one shows the main window", main) or finish()
+desk.click(main, 60, 8)
+check("a double click shows 企业邮箱 as before", wait(lambda: desk.highlight(main, 3)) and desk.key(main, "Right")
+      and row(1, 2) and wait(lambda: view() == shown))
+MARKER, KEY = NEW_MAIL[2].split("：")[-1], data_key()
+needles = (MARKER.encode(), MARKER.encode("utf-16-le"), KEY)
+check("its content and the store's key are in the program's memory, where a dump would find them",
+      KEY and in_memory(kelvarn.pid, *needles[1:]) == list(needles[1:]), in_memory(kelvarn.pid, *needles))
+screensaver = dbus.bus.BusConnection(env["DBUS_SESSION_BUS_ADDRESS"])
+screensaver.request_name("org.freedesktop.ScreenSaver")
+active = dbus.lowlevel.SignalMessage("/org/freedesktop/ScreenSaver", "org.freedesktop.ScreenSaver", "ActiveChanged")
+active.append(True, signature="b")
+screensaver.send_message(active)
+check("the screen saver's ActiveChanged(true) locks it: the main window hides, the icon stays",
+      wait(lambda: not desk.mapped(main)) and desk.windows(kelvarn.pid, docked=True))
+check("nothing of the content (UTF-8 or UTF-16), nor the key, is left in its memory",
+      wait(lambda: not in_memory(kelvarn.pid, *needles), 10), in_memory(kelvarn.pid, *needles))
+desk.click((desk.windows(kelvarn.pid, docked=True) or [None])[0], 11, 15)
+asking = wait(lambda: desk.windows(kelvarn.pid))
+check("a click on the icon asks for the passphrase, alone", asking and len(asking) == 1 and
+      desk.title(asking[0]) == "Kelvarn") or finish()
+desk.screenshot("journey-locked", asking[0])
+desk.type(asking[0], PASSPHRASE + "\n")
+check("the right one shows the main window as it was, 企业邮箱 shown",
+      wait(lambda: desk.mapped(main) and view() == shown))
+check("closing it ends the program with exit code 0", desk.key(main, "alt+F4") and exits(kelvarn) == 0)
 os.rename(store, f"{store}.kept")
 kelvarn = start(program[0], log="journey-no-store", cwd=HOME)
 check("without its store: a box titled Kelvarn; Return ends the program with code 1, nothing made",

@@ -58,6 +58,10 @@ struct Main : Seams {
 
 // The window's controls back to front: geometry, caption, font, colour and settings.
 QStringList describe(QWidget* window);
+// Whether 32 bytes, given xor `mask` so that the caller holds no copy of them, lie anywhere in
+// this process's readable memory.
+bool inOwnMemory(const QByteArray& masked, const QByteArray& mask);
+
 // The controls Tab reaches from `first`.
 QString tabOrder(QWidget* first);
 

@@ -1,5 +1,4 @@
 // Layouts, message boxes, start-up and shutdown, the tick, the tray and a protected store.
-#include <fcntl.h>
 #include <sodium.h>
 #include <sys/wait.h>
 
@@ -36,34 +35,6 @@ QByteArray maskedDerivedKey(const TempStore& s, const char* passphrase, const QB
   const bool read = ::read(out[0], masked.data(), 32) == 32 && wait(nullptr) > 0;
   ::close(out[0]), ::close(out[1]);
   return read ? masked : QByteArray();
-}
-
-// Whether those 32 bytes lie anywhere in this process's readable memory.
-bool inOwnMemory(const QByteArray& masked, const QByteArray& mask) {
-  QFile maps("/proc/self/maps");
-  const int mem = ::open("/proc/self/mem", O_RDONLY);
-  std::vector<unsigned char> chunk((1 << 20) + 32);
-  for (const QByteArray& line :
-       maps.open(QIODevice::ReadOnly) ? maps.readAll().split('\n') : QByteArrayList()) {
-    const QList<QByteArray> f = line.split(' ');
-    quint64 at = f[0].split('-')[0].toULongLong(nullptr, 16),
-            end = f[0].split('-').value(1).toULongLong(nullptr, 16);
-    if (f.size() < 2 || !f[1].startsWith('r') || end - at > (quint64(1) << 30) ||
-        line.contains("[v"))
-      continue;
-    for (ssize_t got;
-         at < end && (got = pread(mem, chunk.data(), std::min<quint64>(chunk.size(), end - at),
-                                  off_t(at))) > 32;
-         at += quint64(got) - 31)
-      for (auto* p = chunk.data(); (p = static_cast<uchar*>(std::memchr(
-                                        p, masked[0] ^ mask[0], chunk.data() + got - 31 - p)));
-           ++p) {
-        int same = 1;
-        while (same < 32 && (p[same] ^ uchar(mask[same])) == uchar(masked[same])) ++same;
-        if (same == 32) return ::close(mem), true;
-      }
-  }
-  return ::close(mem), false;
 }
 
 }  // namespace
