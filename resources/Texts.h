@@ -209,6 +209,11 @@ inline constexpr char kFindType[] = "类型";
 // %1 counts every account found, also where the list shows only the first of them.
 inline constexpr char kFound[] = "找到 %1 个账号";
 
+// Beside the store: where merged copies are kept.
+inline constexpr char kMergedFolder[] = "已合并";
+// %1 is the copy's path, %2 the system's reason.
+inline constexpr char kMergedNotMoved[] = "无法把已合并的冲突副本“%1”移到旁边的文件夹“已合并”中：%2";
+
 // Start-up in a Wayland session without X11 (no Xwayland) when Qt's Wayland support is missing.
 inline constexpr char kNoWaylandSupport[] =
     "kelvarn：这个桌面只有 Wayland，而 Qt 的 Wayland 支持没有安装（软件包 qt6-wayland）。\n";
