@@ -5,7 +5,7 @@
 # memory), the start-up of the Release program to its window exposed and its memory then, and
 # the original per-type rebuild at 32,767 beside them; on a protected store, its conversions,
 # edits, start-up from the passphrase, a type expanded, the find window, export and memory beside
-# the plain store's.
+# the plain store's; merging two copies that were changed apart, plain and protected.
 # Prints one table, then one line per figure: "bench NAME VALUE UNIT".
 # Usage: bench/run.sh BUILD_DIR (built with --target kelvarn-bench)
 set -euo pipefail
@@ -67,6 +67,19 @@ KELVARN_BENCH_PASSPHRASE=bench tree rebuild "$work/1m-protected/zuld.mdb" rebuil
 KELVARN_BENCH_PASSPHRASE=bench tree lookup "$work/1m-protected/zuld.mdb" lookup_1m_protected_ms
 KELVARN_BENCH_PASSPHRASE=bench tree expand "$work/1m-protected/zuld.mdb" expand_1m_protected_ms
 KELVARN_BENCH_PASSPHRASE=bench tree find "$work/1m-protected/zuld.mdb" 1m_protected
+note "merging two copies of 1,000,000 accounts, each with 10,000 changes and 1,000 deletions"
+diverged() { # diverged FROM TO PASSPHRASE...: two copies of FROM in TO, changed apart
+  mkdir "$2"
+  for side in 1 2; do
+    cp "$1" "$2/$side.mdb"
+    "$tools/kelvarn-bench-diverge" "$2/$side.mdb" "$side" 10000 1000 "${@:3}"
+  done
+}
+diverged "$work/1m/zuld.mdb" "$work/merge"
+echo "merge_1m_s $(seconds "" "$build/kelvarn-store" merge "$work/merge/2.mdb" "$work/merge/1.mdb") s" >>"$results"
+diverged "$work/1m-protected/zuld.mdb" "$work/merge-protected" bench
+echo "merge_1m_protected_s $(seconds bench "$build/kelvarn-store" merge "$work/merge-protected/2.mdb" "$work/merge-protected/1.mdb" --passphrase-fd 3) s" >>"$results"
+rm -r "$work/merge" "$work/merge-protected"
 "$tools/kelvarn-bench-edit" "$work/1m/zuld.mdb" edit_1m_ms >>"$results"
 "$tools/kelvarn-bench-edit" "$work/1m-protected/zuld.mdb" edit_1m_protected_ms bench >>"$results"
 
@@ -106,6 +119,7 @@ awk '
     limit["find_memory_1m_mb"] = "<= 60"
     limit["export_1m_protected_s"] = "<= 3"; limit["ratio_rebuild_1m_protected"] = "<= 1.15"
     limit["expand_1m_protected_ms"] = "<= 50"; limit["find_open_1m_protected_ms"] = "<= 500"
+    limit["merge_1m_s"] = "<= 10"; limit["merge_1m_protected_s"] = "<= 20"
     printf "%-34s %10s %-4s %-9s %s\n", "figure", "value", "unit", "target", "met"
   }
   {

@@ -8,3 +8,4 @@ int runExport(int argc, char** argv);
 int runProtect(int argc, char** argv);
 int runUnprotect(int argc, char** argv);
 int runPassphrase(int argc, char** argv);
+int runMerge(int argc, char** argv);

@@ -23,6 +23,7 @@ int main(int argc, char** argv) {
   if (!std::strcmp(command, "protect")) return runProtect(argc - 2, argv + 2);
   if (!std::strcmp(command, "unprotect")) return runUnprotect(argc - 2, argv + 2);
   if (!std::strcmp(command, "passphrase")) return runPassphrase(argc - 2, argv + 2);
+  if (!std::strcmp(command, "merge")) return runMerge(argc - 2, argv + 2);
   std::fputs(texts::kStoreToolUsage, stderr);
   return 2;
 }

@@ -50,7 +50,8 @@ inline constexpr char kWrongPassphrase[] = "密码不正确，请重新输入。
 inline constexpr char kCheckingPassphrase[] = "正在验证密码，请稍候……";
 // Under the prompt when another program put another store in the file's place or changed its
 // passphrase while Kelvarn was open.
-inline constexpr char kStoreReplacedNote[] = "账号库文件已被别的程序换过或改过密码，请输入它的密码。";
+inline constexpr char kStoreReplacedNote[] =
+    "账号库文件已被别的程序换过或改过密码，请输入它的密码。";
 
 // Editor window.
 inline constexpr char kEditorCaption[] = "Form1";
@@ -115,13 +116,15 @@ inline constexpr char kStoreClosed[] = "记录集未打开。";
 inline constexpr char kStoreToolUsage[] =
     "用法：\n"
     "  kelvarn-store init STORE                       新建空的账号库\n"
-    "  kelvarn-store import FILE STORE                从旧版 Access 文件或导出的 JSON/CSV 导入账号\n"
+    "  kelvarn-store import FILE STORE                从旧版 Access 文件或导出的 JSON/CSV "
+    "导入账号\n"
     "  kelvarn-store export STORE [--format csv|json] 把全部账号写到标准输出\n"
     "  kelvarn-store protect STORE                    用密码加密全部账号\n"
     "  kelvarn-store unprotect STORE                  去掉加密\n"
     "  kelvarn-store passphrase STORE                 更改密码\n"
+    "  kelvarn-store merge OTHER STORE                把另一份账号库的改动合并进来\n"
     "  kelvarn-store --help | --version               显示本说明或版本\n"
-    "密码从终端读入（不回显）；import、export、protect、unprotect 和 passphrase 也可以用\n"
+    "密码从终端读入（不回显）；import、export、protect、unprotect、passphrase 和 merge 也可以用\n"
     "--passphrase-fd N 从文件描述符 N 逐行读入（passphrase 读两行：原密码，新密码）。\n";
 
 // Passphrases on the command line.
@@ -189,6 +192,26 @@ inline constexpr char kExportUsage[] =
     "用法：kelvarn-store export 账号库 [--format csv|json] [--passphrase-fd N]";
 inline constexpr char kExportBadFormat[] = "不支持的导出格式“%1”，请用 csv 或 json。";
 inline constexpr char kExportWriteFailed[] = "无法写出导出的数据。";
+
+// Merging another copy of the book (kelvarn-store merge, and the question at start).
+// An account whose version lost against another's is kept beside it under its name and this.
+inline constexpr char kConflictCopySuffix[] = "（冲突副本）";
+inline constexpr char kMergeUsage[] =
+    "用法：kelvarn-store merge 另一份账号库 账号库 [--passphrase-fd N]"
+    "（把另一份账号库中的改动合并进账号库，另一份只读不写）";
+// %1 the other copy, %2 the store.
+inline constexpr char kMergeDone[] =
+    "已把“%1”合并到“%2”：添加 %3 个账号，更新 %4 个，删除 %5 个，保留冲突副本 %6 个。";
+inline constexpr char kMergeAborted[] = "没有合并，账号库“%1”没有改动。";
+inline constexpr char kAskOtherPassphrase[] = "“%1”的密码：";
+// %1 the file refused, %2 the reason.
+inline constexpr char kMergeRefused[] = "“%1”不能合并：%2。";
+inline constexpr char kMergeNoIdentity[] = "有账号没有标识";
+inline constexpr char kMergeBadIdentity[] = "有账号的标识已损坏";
+inline constexpr char kMergeIdentityTwice[] = "有两个账号的标识相同";
+inline constexpr char kMergeBadVersions[] = "账号的版本记录已损坏";
+inline constexpr char kMergeBadDeletion[] = "删除记录已损坏";
+inline constexpr char kMergeFutureDeletion[] = "有删除记录的时间在将来（%1）";
 
 // Creating a store (kelvarn-store init): %1 is the file's path, %2 the system's reason.
 inline constexpr char kStoreExists[] = "文件“%1”已存在，不会覆盖。";

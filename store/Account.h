@@ -19,7 +19,8 @@ inline constexpr char kModified[] = "最后修改";
 inline constexpr const char* kFields[] = {kName, kType, kContent, kCreated, kModified};
 inline constexpr std::size_t kFieldCount = std::size(kFields);
 // Their places in kFields.
-inline constexpr std::size_t kNameAt = 0, kTypeAt = 1, kContentAt = 2, kCreatedAt = 3;
+inline constexpr std::size_t kNameAt = 0, kTypeAt = 1, kContentAt = 2, kCreatedAt = 3,
+                             kModifiedAt = 4;
 
 // A field's value: text, or nullopt for a null field.
 using Value = std::optional<std::string>;

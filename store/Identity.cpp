@@ -21,7 +21,7 @@ std::string hashed(std::string_view data, std::size_t size) {
 // The index on accounts without identity finds those an older release added, without reading
 // the others.
 
-// What an identity is made from: the row's number and its fields as stored (sealed or not).
+// What an identity is made from.
 std::string rowBytes(RowId row, const StoredRow& stored) {
   std::string data = std::to_string(row);
   for (const StoredField& field : stored)
@@ -38,6 +38,10 @@ bool has(const Connection& cn, const std::string& sql) {
 
 }  // namespace
 
+std::string madeIdentity(RowId row, const StoredRow& stored) {
+  return hashed(rowBytes(row, stored), kIdentitySize);
+}
+
 std::string newIdentity() {
   std::string identity(kIdentitySize, '\0');
   randombytes_buf(identity.data(), identity.size());
@@ -46,6 +50,10 @@ std::string newIdentity() {
 
 std::string firstVersion(std::string_view identity) {
   return hashed(std::string("版本") + std::string(identity), kVersionSize);
+}
+
+std::string conflictIdentity(std::string_view identity, std::string_view version) {
+  return hashed(std::string("冲突") + std::string(identity) + std::string(version), kIdentitySize);
 }
 
 std::string nextVersions(std::string_view versions) {
@@ -89,7 +97,7 @@ void prepareIdentities(const Connection& cn) {
       for (std::size_t i = 0; i < kFieldCount; ++i)
         stored[i] = storedField(read.get(), static_cast<int>(i) + 1);
       const RowId row = sqlite3_column_int64(read.get(), 0);
-      identities.emplace_back(row, hashed(rowBytes(row, stored), kIdentitySize));
+      identities.emplace_back(row, madeIdentity(row, stored));
     }
     cn.check(rc);
     for (const auto& [row, identity] : identities) {

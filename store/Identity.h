@@ -21,8 +21,15 @@ std::string newIdentity();
 // The versions of an account that was never changed since it got its identity: one, made from
 // it, so that every copy of the book agrees on it without storing it.
 std::string firstVersion(std::string_view identity);
+// The identity of the copy kept of an account's version that lost in a merge: made from the
+// account and that version, so that both copies of the book make the same.
+std::string conflictIdentity(std::string_view identity, std::string_view version);
 // A new version before `versions`, the oldest dropped beyond kVersionsKept.
 std::string nextVersions(std::string_view versions);
+
+// The identity the program gives an account of an older release: made from the row's number and
+// its fields as stored (sealed or not), so that two copies of one file agree on it.
+std::string madeIdentity(RowId row, const StoredRow& stored);
 
 // Whether the store's accounts have identities (stores of older releases have none until they
 // are written).

@@ -159,19 +159,24 @@ void RowWriter::reseal(RowId row, const Account& account) {
   cn_.check(sqlite3_step(update));
 }
 
-bool RowWriter::remove(RowId row) {
+void RowWriter::keepDeletion(std::string_view identity, std::string_view deletedAt) {
+  sqlite3_stmt* record = fixed(
+      3, std::string("INSERT INTO ") + kDeletedTable +
+             " VALUES(?1,?2) ON CONFLICT DO UPDATE SET 删除时间=max(删除时间, excluded.删除时间)");
+  bindBlob(record, 1, identity);
+  cn_.check(sqlite3_bind_text64(record, 2, deletedAt.data(), deletedAt.size(), SQLITE_TRANSIENT,
+                                SQLITE_UTF8));
+  cn_.check(sqlite3_step(record));
+}
+
+bool RowWriter::remove(RowId row, std::string_view deletedAt) {
   sqlite3_stmt* remove =
       fixed(2, std::string("DELETE FROM 账号集合 WHERE rowid=?1 RETURNING ") + kIdentity);
   sqlite3_bind_int64(remove, 1, row);
   const std::optional<std::string> identity = stepReturning(remove);
   if (!identity) return false;
   if (identity->size() != kIdentitySize) return true;
-  const std::string now = timestampNow();
-  sqlite3_stmt* record =
-      fixed(3, std::string("INSERT OR REPLACE INTO ") + kDeletedTable + " VALUES(?1,?2)");
-  bindBlob(record, 1, *identity);
-  sqlite3_bind_text(record, 2, now.c_str(), -1, SQLITE_TRANSIENT);
-  cn_.check(sqlite3_step(record));
+  keepDeletion(*identity, deletedAt.empty() ? timestampNow() : std::string(deletedAt));
   sqlite3_stmt* versions =
       fixed(4, std::string("DELETE FROM ") + kVersionTable + " WHERE " + kIdentity + "=?1");
   bindBlob(versions, 1, *identity);

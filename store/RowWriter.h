@@ -40,9 +40,14 @@ class RowWriter {
               std::string_view versions = {});
   // The same account stored again in another form: not a change.
   void reseal(RowId row, const Account& account);
-  // Removes the account, keeping its identity and the time as its deletion record (records
-  // older than two years go). False when the row no longer exists.
-  bool remove(RowId row);
+  // Removes the account, keeping its identity and the time (now, or when another copy of the
+  // book deleted it) as its deletion record; records older than two years go. False when the
+  // row no longer exists.
+  bool remove(RowId row, std::string_view deletedAt = {});
+  // The versions an account with `identity` now has (a merge decided them).
+  void setVersions(std::string_view identity, std::string_view versions);
+  // That the account with `identity` was deleted at `deletedAt` (the later time is kept).
+  void keepDeletion(std::string_view identity, std::string_view deletedAt);
 
  private:
   enum Kind { kInsert, kUpdate, kReseal };
@@ -52,7 +57,6 @@ class RowWriter {
   void bindBlob(sqlite3_stmt* statement, int index, std::string_view bytes);
   // Steps a statement that returns the identity of the row it wrote; nullopt when none.
   std::optional<std::string> stepReturning(sqlite3_stmt* statement);
-  void setVersions(std::string_view identity, std::string_view versions);
 
   const Connection& cn_;
   Form form_;

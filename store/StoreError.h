@@ -1,7 +1,9 @@
 #pragma once
 
+#include <initializer_list>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace store {
 
@@ -36,9 +38,12 @@ inline constexpr long kChanged = 3197;       // protected or unprotected by anot
 inline constexpr long kDamaged = 3049;       // a content that does not decrypt
 inline constexpr long kKeyDamaged = 3343;    // a key table that cannot be read
 inline constexpr long kProtection = 3356;    // protect on a protected store, and the like
+inline constexpr long kNotMergeable = 3367;  // a copy of the book whose identities are doctored
 }  // namespace errnum
 
 // Fills "%1" and "%2" of a text template.
 std::string fillText(std::string_view templ, std::string_view arg1, std::string_view arg2 = {});
+// Fills "%1" to "%9" with as many arguments.
+std::string fillText(std::string_view templ, std::initializer_list<std::string_view> args);
 
 }  // namespace store

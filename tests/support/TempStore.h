@@ -24,8 +24,12 @@ class TempStore {
 
   // One statement, "?" bound to `args`; rows as "a|b|...", null as "∅" both ways.
   QStringList sql(const QString& statement, const QStringList& args = {}) const {
+    return sqlOn(path(), statement, args);
+  }
+  static QStringList sqlOn(const QString& path, const QString& statement,
+                           const QStringList& args = {}) {
     sqlite3* db = nullptr;
-    sqlite3_open_v2(path().toUtf8(), &db, SQLITE_OPEN_READWRITE, nullptr);
+    sqlite3_open_v2(path.toUtf8(), &db, SQLITE_OPEN_READWRITE, nullptr);
     sqlite3_busy_timeout(db, 5000);
     sqlite3_stmt* st = nullptr;
     if (sqlite3_prepare_v2(db, statement.toUtf8(), -1, &st, nullptr) != SQLITE_OK)
