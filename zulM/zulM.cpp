@@ -49,6 +49,7 @@ void zulM::Form_Load() {
   Module1::setTopmost(this);
   Module1::keepPlace(this);
   Module1::addIcon();
+  offerMerges();
 }
 
 void zulM::closeEvent(QCloseEvent* event) {

@@ -4,8 +4,10 @@
 #include <QStringList>
 #include <QSystemTrayIcon>
 #include <QWidget>
+#include <filesystem>
 #include <memory>
 #include <optional>
+#include <set>
 
 #include "Connection.h"
 #include "Controls.h"
@@ -88,6 +90,11 @@ class zulM : public QWidget {
   void Timer2_Timer();
   void refreshTree();
 
+  // Conflict copies beside the store (zulM_merge.cpp): offered for merging at start and when
+  // one appears while nothing else asks the user anything, each once a run.
+  void offerMerges();
+  void mergeCopy(const std::filesystem::path& copy, QWidget* over);
+
   // Delete (zulM_delete.cpp), clock (zulM_clock.cpp), tray (zulM_tray.cpp), links
   // (zulM_links.cpp)
   void cmdSc_Click();
@@ -127,6 +134,9 @@ class zulM : public QWidget {
   std::optional<std::uint32_t> treeAt;  // the file's change counter when the tree was read
   bool treeStale = false;               // another program changed the file since
   QStringList arrLx;                    // distinct non-empty types, in order of first appearance
+
+  std::set<std::filesystem::path> copiesAsked;
+  bool offeringMerges = false;  // its boxes let the watcher's events through
 
   std::unique_ptr<zulTjXg> editorWindow;
   std::unique_ptr<zulCz> findWindow;  // created at the first Ctrl+F
