@@ -135,8 +135,8 @@ class zulM : public QWidget {
   bool treeStale = false;               // another program changed the file since
   QStringList arrLx;                    // distinct non-empty types, in order of first appearance
 
-  std::set<std::filesystem::path> copiesAsked;
-  bool offeringMerges = false;  // its boxes let the watcher's events through
+  std::set<std::filesystem::path> copiesAsked;  // offered in this run, whatever the answer
+  bool offeringMerges = false;                  // its boxes let the watcher's events through
 
   std::unique_ptr<zulTjXg> editorWindow;
   std::unique_ptr<zulCz> findWindow;  // created at the first Ctrl+F
