@@ -245,6 +245,23 @@ inline constexpr char kFindType[] = "类型";
 // %1 counts every account found, also where the list shows only the first of them.
 inline constexpr char kFound[] = "找到 %1 个账号";
 
+// Conflict copies that sync clients leave beside the store, offered in the window. %1 is the
+// copy's file name.
+inline constexpr char kMergeAsk[] =
+    "账号库旁边有同步软件留下的冲突副本“%1”（两台电脑在同步之前都改过账号）。\n"
+    "现在把它合并到账号库中吗？";
+inline constexpr char kMergeCopyPassphraseNote[] =
+    "冲突副本“%1”的密码与账号库的不同，请输入它的密码。";
+// The line after kMergeDone.
+inline constexpr char kMergeCopyMoved[] = "冲突副本已移到旁边的文件夹“已合并”中。";
+// The line after why a copy was refused.
+inline constexpr char kMergeCopyLeft[] = "账号库没有改动，冲突副本留在原处。";
+// Beside the store: where merged copies are kept.
+inline constexpr char kMergedFolder[] = "已合并";
+// %1 is the copy's path, %2 the system's reason.
+inline constexpr char kMergedNotMoved[] =
+    "无法把已合并的冲突副本“%1”移到旁边的文件夹“已合并”中：%2";
+
 // Start-up in a Wayland session without X11 (no Xwayland) when Qt's Wayland support is missing.
 inline constexpr char kNoWaylandSupport[] =
     "kelvarn：这个桌面只有 Wayland，而 Qt 的 Wayland 支持没有安装（软件包 qt6-wayland）。\n";

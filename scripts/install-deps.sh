@@ -11,6 +11,7 @@ packages=(
   dbus systemd xfce4-panel xfconf sway xwayland waybar
   libxcb1-dev
   desktop-file-utils
+  syncthing
   python3 unicode-data
 )
 

@@ -29,24 +29,6 @@ constexpr std::string_view kSQLiteMagic{"SQLite format 3\0", 16};
 constexpr std::string_view kJetMagic{"Standard Jet DB\0", 16};
 constexpr std::string_view kAceMagic{"Standard ACE DB\0", 16};
 
-// The system's reason in the user's language where the user can mend the cause.
-std::string reason(int error) {
-  switch (error) {
-    case EACCES:
-    case EPERM:
-      return texts::kReasonNoPermission;
-    case EROFS:
-      return texts::kReasonReadOnlyDisk;
-    case ENOENT:
-    case ENOTDIR:
-      return texts::kReasonNoFolder;
-    case ENOSPC:
-      return texts::kReasonDiskFull;
-    default:
-      return std::strerror(error);
-  }
-}
-
 // The operating system takes a path up to its first NUL: such a path names another file.
 bool hasNul(const std::string& path) {
   return path.find('\0') != std::string::npos;
@@ -70,6 +52,23 @@ void writeSchema(const std::string& path) {
 }
 
 }  // namespace
+
+std::string reason(int error) {
+  switch (error) {
+    case EACCES:
+    case EPERM:
+      return texts::kReasonNoPermission;
+    case EROFS:
+      return texts::kReasonReadOnlyDisk;
+    case ENOENT:
+    case ENOTDIR:
+      return texts::kReasonNoFolder;
+    case ENOSPC:
+      return texts::kReasonDiskFull;
+    default:
+      return std::strerror(error);
+  }
+}
 
 std::string sqliteFileName(const std::string& path) {
   return path.starts_with("file:") ? "./" + path : path;

@@ -12,6 +12,10 @@ void createStore(const std::string& path);
 enum class FileKind { Missing, SQLite, Access, Other };
 FileKind fileKind(const std::string& path);
 
+// The system's reason for `error` (an errno), in the user's language where the user can mend
+// the cause.
+std::string reason(int error);
+
 // The file name to hand to sqlite3_open_v2 for path, never taken as a "file:" URI.
 std::string sqliteFileName(const std::string& path);
 

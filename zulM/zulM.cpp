@@ -47,6 +47,7 @@ void zulM::Form_Load() {
   Module1::keepPlace(this);
   Module1::addIcon();
   armLock();
+  offerMerges();
 }
 
 bool zulM::askStorePassphrase(const char* note) {

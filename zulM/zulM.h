@@ -4,8 +4,10 @@
 #include <QStringList>
 #include <QSystemTrayIcon>
 #include <QWidget>
+#include <filesystem>
 #include <memory>
 #include <optional>
+#include <set>
 
 #include "Connection.h"
 #include "Controls.h"
@@ -105,6 +107,10 @@ class zulM : public QWidget {
   void forgetStore();
   void unlockStore();
   void comeBack();  // the window shown again while locked (without a tray, or the tray gone)
+  // Conflict copies beside the store (zulM_merge.cpp): offered for merging at start and when
+  // one appears while nothing else asks the user anything, each once a run.
+  void offerMerges();
+  void mergeCopy(const std::filesystem::path& copy, QWidget* over);
 
   // Delete (zulM_delete.cpp), clock (zulM_clock.cpp), tray (zulM_tray.cpp), links
   // (zulM_links.cpp)
@@ -157,6 +163,8 @@ class zulM : public QWidget {
     int scrolled = 0;
     bool editorOpen = false;
   } lockedView;
+  std::set<std::filesystem::path> copiesAsked;  // offered in this run, whatever the answer
+  bool offeringMerges = false;                  // its boxes let the watcher's events through
 
   std::unique_ptr<zulTjXg> editorWindow;
   std::unique_ptr<zulCz> findWindow;  // created at the first Ctrl+F

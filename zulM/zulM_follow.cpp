@@ -2,6 +2,7 @@
 // place, and other programs (kelvarn-store, a second instance) change it in place: before
 // every write, when its folder changes, and once a second while a window is shown, the
 // connections are made to have the file there now, and the tree follows what others changed.
+#include <QApplication>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QItemSelectionModel>
@@ -42,10 +43,13 @@ void zulM::followStore() {
   if (!treeAt || (now != treeAt && !cn.ownWrites().since(*treeAt, now))) treeStale = true;
 }
 
-// Renames show here at once; changes in place are found by the timer.
+// Renames show here at once; changes in place are found by the timer. A conflict copy that
+// appears while the editor or another box is open is offered once the window is back.
 void zulM::fswWjj_DirectoryChanged() {
   followStore();
-  if (treeStale && isVisible() && isEnabled()) refreshTree();
+  if (!isVisible() || !isEnabled()) return;
+  if (treeStale) refreshTree();
+  if (!QApplication::activeModalWidget()) offerMerges();
 }
 
 void zulM::Timer2_Timer() {

@@ -197,6 +197,9 @@ class Desktop:  # Xvfb, a notification area at the top (trayer or xfce4-panel) a
     def title(self, window):
         return (self.prop(window, "_NET_WM_NAME") or b"").decode()
 
+    def titled(self, pid, title):  # pid's first window of that title (a tray's may come first)
+        return next((w for w in self.windows(pid) if self.title(w) == title), None)
+
     def mapped(self, window):
         return window.get_attributes().map_state == X.IsViewable
 

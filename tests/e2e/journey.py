@@ -59,8 +59,7 @@ check("the menu icon is the program's icon", filecmp.cmp(
     f"{HOME}/.local/share/icons/hicolor/128x128/apps/kelvarn.png", f"{REPO}/resources/kelvarn.png"))
 
 kelvarn = start(program[0], log="journey", cwd=HOME)
-# The first window may be the tray icon's, before the tray takes it in.
-titled = lambda title: next((w for w in desk.windows(kelvarn.pid) if desk.title(w) == title), None)  # noqa: E731
+titled = lambda title: desk.titled(kelvarn.pid, title)  # noqa: E731
 main = wait(lambda: titled(CAPTION))
 check(f"the main window maps, titled {CAPTION}", main) or finish()
 geometry = main.get_geometry()

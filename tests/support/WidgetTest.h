@@ -26,11 +26,13 @@ struct Seams {
   std::deque<QDateTime> clock{QDateTime(QDate(2015, 1, 31), QTime(19, 23, 30))};
 };
 
-// The main window on a store of these accounts, protected with the last passphrase typed.
+// The main window on a store of these accounts, protected with the last passphrase typed;
+// `beforeStart` sees the store and the seams before the window starts.
 struct Main : Seams {
-  explicit Main(const QStringList& accounts = {}, const QStringList& typed = {})
+  explicit Main(const QStringList& accounts = {}, const QStringList& typed = {},
+                const std::function<void(Main&)>& beforeStart = {})
       : w((s.add(accounts), typed.isEmpty() ? void() : s.protect(typed.last().toUtf8()),
-           passphrases = typed, s.path())) {}
+           passphrases = typed, beforeStart ? beforeStart(*this) : void(), s.path())) {}
   TempStore s;
   zulM w;
 
