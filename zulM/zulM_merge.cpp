@@ -13,8 +13,9 @@
 #include "Texts.h"
 #include "zulM.h"
 
+// Nothing is offered while the store is locked.
 void zulM::offerMerges() {
-  if (offeringMerges) return;
+  if (offeringMerges || blnSd) return;
   const QScopedValueRollback busy(offeringMerges, true);
   for (const std::filesystem::path& copy :
        store::conflictCopies(QFile::encodeName(storePath_).toStdString())) {
@@ -22,7 +23,10 @@ void zulM::offerMerges() {
     // At start the boxes come before the window.
     QWidget* over = isVisible() ? this : nullptr;
     const std::string question = store::fillText(texts::kMergeAsk, copy.filename().string());
-    if (Module1::ask(over, question.c_str()) == Module1::vbYes) mergeCopy(copy, over);
+    const bool yes = Module1::ask(over, question.c_str()) == Module1::vbYes;
+    // A lock answers the question 否 for the user, who is asked again once it is unlocked.
+    if (blnSd) return void(copiesAsked.erase(copy));
+    if (yes) mergeCopy(copy, over);
   }
 }
 
