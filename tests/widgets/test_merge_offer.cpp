@@ -1,4 +1,5 @@
 // Conflict copies of the store offered for merging, at start and when one appears.
+#include "LockTriggers.h"
 #include "Texts.h"
 #include "WidgetTest.h"
 
@@ -80,6 +81,24 @@ class MergeOfferTest : public QObject {
     QCOMPARE(m.take(), QStringList());
     m.e("cmdFh")->click();
     QTRY_VERIFY_WITH_TIMEOUT(!m.boxes.isEmpty(), 20000);
+    merged(m);
+  }
+
+  // A lock while the question waits answers it 否; it is asked again once unlocked.
+  void lockedMeanwhile() {
+    Main m({"A|工作"}, {"secret"});
+    m.w.show();
+    m.whileBoxShown = [&] {
+      m.clock.push_back(m.clock.back().addSecs(600));
+      m.w.findChild<Module1::LockTriggers*>()->checkIdle();
+      m.whileBoxShown = nullptr;
+    };
+    copyBeside(m.s);
+    QTRY_VERIFY_WITH_TIMEOUT(m.tree().isEmpty() && m.w.isMinimized(), 20000);  // no tray here
+    QCOMPARE(m.take(), QStringList{kAsked});
+    m.passphrases = {"secret"};
+    Module1::tpicon.callback(QSystemTrayIcon::Trigger);
+    QTRY_VERIFY_WITH_TIMEOUT(m.boxes.size() == 2, 20000);
     merged(m);
   }
 };
