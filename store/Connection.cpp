@@ -144,6 +144,7 @@ void Connection::prepareIdentities() {
 }
 
 bool Connection::outdated() const {
+  if (!db_) return true;  // a reopen that failed left it closed
   int moved = 0;
   sqlite3_file_control(db_, "main", SQLITE_FCNTL_HAS_MOVED, &moved);
   return moved != 0 || headerNumber(40) != static_cast<std::uint32_t>(schema_);  // the schema

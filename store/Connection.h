@@ -36,7 +36,8 @@ class Connection {
 
   // Whether this connection must be opened again before it reads or writes: the file at the
   // path is another one (a sync client or a restored backup renamed it into place, or it is
-  // gone), or another program restructured it (protected, unprotected, a new passphrase).
+  // gone), or another program restructured it (protected, unprotected, a new passphrase), or
+  // it is not open.
   bool outdated() const;
   // Opens the file now at the path in this one's place (ready for identities when it may be
   // written). A protected store keeps its key when the key table is the one it was unlocked

@@ -257,6 +257,8 @@ class StoreTest : public QObject {
     QVERIFY(cn.outdated());
     cn.reopen();
     QVERIFY(cn.locked());
+    QVERIFY(QFile::remove(s->path()));  // a failed reopen leaves it to be opened again
+    QVERIFY(storeErrorOf([&] { cn.reopen(); }).number() == 3024 && cn.outdated());
   }
 
   // Refused as damaged before any key derivation (none could hang), the file left as it was.
