@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QString>
 #include <QStringList>
 #include <QSystemTrayIcon>
@@ -150,6 +151,7 @@ class zulM : public QWidget {
   bool blnEmpty = false;
   std::optional<std::uint32_t> treeAt;  // the file's change counter when the tree was read
   bool treeStale = false;               // another program changed the file since
+  QElapsedTimer storeMissing;           // since when no file is at the path (not running: one is)
   QStringList arrLx;                    // distinct non-empty types, in order of first appearance
 
   Module1::LockTriggers* triggers = nullptr;  // while the store is protected

@@ -17,6 +17,12 @@
 #include "zulM.h"
 #include "zulTjXg.h"
 
+namespace {
+
+constexpr qint64 kStoreMissingMs = 5000;
+
+}  // namespace
+
 void zulM::startFollowing() {
   fswWjj = new QFileSystemWatcher({QFileInfo(storePath_).absolutePath()}, this);
   connect(fswWjj, &QFileSystemWatcher::directoryChanged, this, &zulM::fswWjj_DirectoryChanged);
@@ -31,6 +37,13 @@ void zulM::startFollowing() {
 void zulM::followStore() {
   if (blnSd) return;
   if (cn.outdated()) {
+    // Syncthing removes the old file a moment before it renames the new one into place: a file
+    // missing is given a few seconds to come back. A write meanwhile SQLite refuses.
+    if (!QFileInfo::exists(storePath_)) {
+      if (!storeMissing.isValid()) storeMissing.start();
+      if (!storeMissing.hasExpired(kStoreMissingMs)) return;
+    }
+    storeMissing.invalidate();
     cn.reopen();
     if (cn.locked() && !askStorePassphrase(texts::kStoreReplacedNote))
       return Module1::endProgram(0);

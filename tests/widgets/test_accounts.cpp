@@ -277,7 +277,6 @@ class AccountsTest : public QObject {
     }
   }
 
-  // Ctrl+S in the content box runs the enabled action and still reaches the box.
   // Another file renamed over the store while the windows are open, as sync clients do: the
   // tree follows it keeping the account shown, an add goes into it, a modify of an account it
   // does not hold is told and writes nothing, the texts staying in the editor.
@@ -307,6 +306,24 @@ class AccountsTest : public QObject {
     QCOMPARE(m.s.names() + m.editorBoxes().join(','), "X工作,工作,A,新");
   }
 
+  // Syncthing removes the old file a moment before it renames the new one into place: the
+  // window waits for it, nothing reported.
+  void followsAFileRemovedAndPutBack() {
+    Main m({"A|工作"});
+    m.w.show();
+    QSignalSpy changed(m.w.findChild<QFileSystemWatcher*>(), &QFileSystemWatcher::directoryChanged);
+    QCoreApplication::processEvents();  // the changes of its own start
+    changed.clear();
+    QVERIFY(QFile::remove(m.s.path()));
+    QTRY_VERIFY(!changed.isEmpty());
+    TempStore other;
+    other.add({"B|生活"});
+    QCOMPARE(::rename(other.path().toUtf8(), m.s.path().toUtf8()), 0);
+    QTRY_COMPARE(m.tree(), "y1:生活[c1:B]");
+    QCOMPARE(m.boxes.size() + m.ends.size(), 0);
+  }
+
+  // Ctrl+S in the content box runs the enabled action and still reaches the box.
   void ctrlSInTheContentBox() {
     Main m({"A|工作|旧"});
     m.answers = {Module1::vbNo, Module1::vbNo};
