@@ -124,11 +124,18 @@ check(f"  on side {there.name}; both sides then agree", wait(
     lambda: a.has(b) and b.has(a) and a.copies() and b.copies() and a.accounts() == b.accounts(), 120))
 name = os.path.basename(there.copies()[0])
 kelvarn = start(f"{there.folder}/kelvarn", log="sync-merge")
-box = wait(lambda: desk.titled(kelvarn.pid, QUESTION), 60)
-check(f"Kelvarn started there asks first, in a box titled {QUESTION} ({name} beside it)", box) or finish()
-desk.key(box, "Return")
-told = wait(lambda: desk.titled(kelvarn.pid, "Kelvarn"), 60)
-check("是 merges it and tells so", told and desk.key(told, "Return"))
+
+
+def answer(title):  # Return; again if the box took no key yet (seen with a slow start)
+    for _ in range(3):
+        box = wait(lambda: desk.titled(kelvarn.pid, title), 60)
+        if not box or desk.key(box, "Return") and wait(lambda: not desk.titled(kelvarn.pid, title), 10):
+            return box
+
+
+check(f"Kelvarn started there asks first, in a box titled {QUESTION} ({name} beside it)",
+      wait(lambda: desk.titled(kelvarn.pid, QUESTION), 60)) or finish()
+check("是 merges it and tells so", answer(QUESTION) and answer("Kelvarn"))
 check("  the window shows then", wait(lambda: desk.titled(kelvarn.pid, CAPTION), 60))
 check("  the store holds both sides' accounts; the copy is in 已合并",
       {ON_A, ON_B, SYNCED} <= there.accounts() and not there.copies() and
