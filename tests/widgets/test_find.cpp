@@ -71,6 +71,26 @@ class FindTest : public QObject {
     QCOMPARE(m.w.selectedNode()->text, "Mail");
   }
 
+  // A protected store shows what a plain one with the same accounts shows: the tree, each
+  // account by double-click (a name twice included), what the find window finds.
+  void protectedShowsTheSame() {
+    const QStringList accounts = {"招商银行|网银|甲", "行长|工作|乙", "招商银行|网银|丙",
+                                  "无类型||丁", "中国银行|网银|戊"};
+    const QString tree = "y1:网银[c1:招商银行,c3:招商银行,c5:中国银行] y2:工作[c2:行长]";
+    const std::pair<QString, QString> finds[] = {
+        {"zsyh", "招商银行|网银,招商银行|网银 找到 2 个账号"},
+        {"hang", "行长|工作,招商银行|网银,招商银行|网银,中国银行|网银 找到 4 个账号"},
+        {"gz", "行长|工作 找到 1 个账号"}};
+    for (const QStringList& passphrase : {QStringList(), QStringList("secret")}) {
+      Main m(accounts, passphrase);
+      QCOMPARE(m.tree(), tree);
+      QString views;
+      for (const char* key : {"c1", "c2", "c3", "c5"}) m.doubleClick(key), views += m.view();
+      QCOMPARE(views, "甲乙丙戊");
+      for (const auto& [typed, expected] : finds) QTRY_COMPARE(found(find(m, typed)), expected);
+    }
+  }
+
   void countingAll() {
     Main many(QStringList(1200, "x|t"));
     QWidget* window = find(many, "X");
