@@ -383,6 +383,9 @@ class StoreTest : public QObject {
                                        "iif(substr(摘要, 41, 1) = x'00', x'01', x'00') || "
                                        "substr(摘要, 42) AS BLOB)";
     QTest::newRow("another number") << "UPDATE 账号摘要 SET 编号 = 7";
+    // The renamed account's type as it was sealed before: the type's tag matches, the name's not
+    // (refused when the row is opened: the old type no longer belongs to the account).
+    QTest::newRow("a type put back") << "UPDATE 账号集合 SET 账号类型 = x'%1' WHERE rowid = 2";
     TempStore other;  // the same passphrase, rows and rowids, other names
     other.add({"X|工作", "Y|生活", "Z|工作"});
     other.protect("pw");
@@ -392,9 +395,11 @@ class StoreTest : public QObject {
   void summaryShowsWhatTheRowsSay() {
     QFETCH(QString, sql);
     static TempStore edited;  // protected, then edited
+    static QString typeBefore;
     static const bool ready = [] {
       edited.add({"A-7c2d|工作", "B-7c2d|生活", "C-7c2d|工作"});
       edited.protect("pw");
+      typeBefore = edited.sql("SELECT hex(账号类型) FROM 账号集合 WHERE rowid = 2")[0];
       store::Connection c;
       c.Open(edited.path().toStdString());
       Recordset rs;
@@ -407,7 +412,15 @@ class StoreTest : public QObject {
     }();
     QVERIFY(ready && QFile::remove(s->path()) && QFile::copy(edited.path(), s->path()));
     Recordset rs;
-    s->sql(sql);
+    s->sql(QString(sql).replace("%1", typeBefore));
+    if (QTest::currentDataTag() == QString("a type put back")) {
+      cn.Open(s->path().toStdString());
+      QVERIFY(cn.unlock(store::Secret("pw"), store::SealedScan::kNameAndType));
+      rs.Open(store::kTableName, cn);
+      QCOMPARE(storeErrorOf([&] { walk(rs), rs.MoveFirst(), walk(rs, store::kType); }).number(),
+               store::errnum::kDamaged);
+      return;
+    }
     for (int pass = 0; pass < 2; ++pass) {  // the second on the summary the first one wrote
       cn.Open(s->path().toStdString());
       QVERIFY(cn.unlock(store::Secret("pw"), store::SealedScan::kNameAndType));
