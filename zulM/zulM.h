@@ -97,6 +97,7 @@ class zulM : public QWidget {
   void followStore();
   void fswWjj_DirectoryChanged();
   void Timer2_Timer();
+  void followChanges();  // both of them: the file, the tree, conflict copies
   void refreshTree();
 
   // Locking a protected store (zulM_lock.cpp): Ctrl+L (mnuSd) and what LockTriggers tells lock
@@ -167,6 +168,7 @@ class zulM : public QWidget {
   } lockedView;
   std::set<std::filesystem::path> copiesAsked;  // offered in this run, whatever the answer
   bool offeringMerges = false;                  // its boxes let the watcher's events through
+  bool mergesPending = false;  // the folder changed since it was last looked at for copies
 
   std::unique_ptr<zulTjXg> editorWindow;
   std::unique_ptr<zulCz> findWindow;  // created at the first Ctrl+F

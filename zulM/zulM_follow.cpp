@@ -56,17 +56,23 @@ void zulM::followStore() {
   if (!treeAt || (now != treeAt && !cn.ownWrites().since(*treeAt, now))) treeStale = true;
 }
 
-// Renames show here at once; changes in place are found by the timer. A conflict copy that
-// appears while the editor or another box is open is offered once the window is back.
+// Renames show here at once; changes in place are found by the timer. The folder is listed for
+// conflict copies only after it changed: a copy that appears while the editor or another box is
+// open is offered once the window is back.
 void zulM::fswWjj_DirectoryChanged() {
-  followStore();
-  if (!isVisible() || !isEnabled()) return;
-  if (treeStale) refreshTree();
-  if (!QApplication::activeModalWidget()) offerMerges();
+  mergesPending = true;
+  followChanges();
 }
 
 void zulM::Timer2_Timer() {
-  if (isVisible() || (editorWindow && editorWindow->isVisible())) fswWjj_DirectoryChanged();
+  if (isVisible() || (editorWindow && editorWindow->isVisible())) followChanges();
+}
+
+void zulM::followChanges() {
+  followStore();
+  if (!isVisible() || !isEnabled()) return;
+  if (treeStale) refreshTree();
+  if (mergesPending && !QApplication::activeModalWidget()) offerMerges();
 }
 
 // The account shown stays shown, as it is now, if it is still there; otherwise the view and the

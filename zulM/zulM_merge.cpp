@@ -16,6 +16,7 @@
 // Nothing is offered while the store is locked.
 void zulM::offerMerges() {
   if (offeringMerges || blnSd) return;
+  mergesPending = false;
   const QScopedValueRollback busy(offeringMerges, true);
   for (const std::filesystem::path& copy :
        store::conflictCopies(QFile::encodeName(storePath_).toStdString())) {
@@ -25,7 +26,11 @@ void zulM::offerMerges() {
     const std::string question = store::fillText(texts::kMergeAsk, copy.filename().string());
     const bool yes = Module1::ask(over, question.c_str()) == Module1::vbYes;
     // A lock answers the question 否 for the user, who is asked again once it is unlocked.
-    if (blnSd) return void(copiesAsked.erase(copy));
+    if (blnSd) {
+      copiesAsked.erase(copy);
+      mergesPending = true;
+      return;
+    }
     if (yes) mergeCopy(copy, over);
   }
 }
